@@ -1,0 +1,1 @@
+// The practice game renderer.

@@ -1,0 +1,42 @@
+#pragma once
+// The seam between pitchlog and the outside world: everything that grabs the
+// screen, waits, shows windows or reads the keyboard goes through one
+// `platform`. main.cpp fills it with the real thing; tests fill it with fakes
+// (the practice game's desktop, a virtual clock) so whole runs need no display
+// and no real sleeping.
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <string>
+
+#include <opencv2/core/mat.hpp>
+
+namespace pitchlog {
+
+// One grab of the whole primary screen: 24-bit rows (blue, green, red), the
+// bottom row first, each row padded to ((3 * width + 3) / 4) * 4 bytes.
+// The pixel memory belongs to the grabber and stays valid until its next grab.
+struct screen_grab {
+  int32_t width = 0;
+  int32_t height = 0;
+  const uint8_t* pixels = nullptr;
+};
+
+struct platform {
+  // Grabs the screen into `grab`; false when no grab is possible. The grabber
+  // says why on standard error itself (once, not at every capture).
+  std::function<bool(screen_grab& grab)> grab_screen;
+  // Pauses for the given number of milliseconds (0: give up the time slice).
+  std::function<void(int milliseconds)> pause;
+  // Shows an image in a named window, creating the window on first use.
+  std::function<void(const std::string& window, const cv::Mat& image)> show_image;
+  // Waits without time limit for a key in one of the shown windows.
+  std::function<void()> wait_key;
+  // Reads one character from standard input; end of input counts as one.
+  std::function<void()> read_char;
+  // Console output (the report and the start-up message) and error lines.
+  std::ostream* console = nullptr;
+  std::ostream* error = nullptr;
+};
+
+}  // namespace pitchlog

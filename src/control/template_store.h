@@ -1,0 +1,76 @@
+#pragma once
+// The reference pictures under data/ and the one matching procedure every
+// stage uses.
+#include <array>
+#include <string>
+#include <string_view>
+
+#include <opencv2/core/mat.hpp>
+
+namespace pitchlog {
+
+// The eighteen start-up pictures, in load order.
+enum class template_id : int {
+  game_area,               // 低め.png: the whole game picture, W x H
+  count_no_ball_no_strike, // ０ボール０ストライク.png
+  count_two_strikes,       // ２ストライク.png
+  ball_count,              // ボールカウント.png (loaded, never matched)
+  versus_ground,           // グラウンド（対戦）画面・一部.png
+  field_ground,            // グラウンド（フィールド）画面・一部.png
+  time_out,                // タイム画面・一部.png
+  scoreboard,              // スコアボード画面・一部.png
+  title,                   // タイトル画面・一部.png
+  warning,                 // 警告画面・一部.png
+  finish_pose_right,       // 投球フィニッシュポーズ（右投手）・一部.png
+  finish_pose_left,        // 投球フィニッシュポーズ（左投手）・一部.png
+  game_set,                // ゲームセット画面・一部.png
+  play_ball,               // プレイボール画面・一部.png
+  opponent_time_out_wait,  // 相手のタイム待ち画面・一部.png
+  take_back_pose_right,    // 投球テイクバックポーズ（右投手）・一部.png (loaded, never matched)
+  take_back_pose_left,     // 投球テイクバックポーズ（左投手）・一部.png (loaded, never matched)
+  half_game_area,          // resize-低め.png: the game picture at half size
+};
+inline constexpr int template_count = 18;
+
+// File names (UTF-8) of the start-up pictures, indexed by template_id.
+extern const std::array<std::string_view, template_count> template_file_names;
+
+// File names of the pictures loaded just before their one match.
+inline constexpr std::string_view top_sign_file = "オモテ.png";
+inline constexpr std::string_view bottom_sign_file = "ウラ.png";
+inline constexpr std::string_view right_hand_sign_file = "右投手.png";
+inline constexpr std::string_view left_hand_sign_file = "左投手.png";
+
+// Path of a picture in the data folder, as the platform's file API expects it:
+// "data/<name>" in UTF-8 on Linux, code page 932 bytes with a backslash on Windows.
+std::string data_path(std::string_view file_name);
+
+struct template_set {
+  std::array<cv::Mat, template_count> images;
+  const cv::Mat& operator[](template_id id) const { return images[static_cast<int>(id)]; }
+};
+
+// Loads all eighteen pictures in order (every load attempted); false when any is missing.
+bool load_template_set(template_set& set);
+
+// imread flag 1: 8-bit, three channels, whatever the file holds.
+cv::Mat colour_load(const std::string& path);
+// imread flag 6 (any depth | any colour): the file's depth and channels kept.
+cv::Mat as_stored_load(const std::string& path);
+
+struct match_result {
+  double best_score = 0.0;
+  double worst_score = 0.0;
+  cv::Point best_location;   // template's top-left corner, relative to the region
+  cv::Point worst_location;
+};
+
+// Normalised correlation coefficient (TM_CCOEFF_NORMED) of `templ` inside
+// `region` of `frame`. A region past the frame's edge, a template larger than
+// the region, or an empty or mismatched picture gives best_score NaN (a miss).
+match_result match_template(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& templ);
+
+// The hit rule of every check: score strictly above the threshold; NaN misses.
+inline bool is_hit(double score, double threshold) { return score > threshold; }
+
+}  // namespace pitchlog

@@ -1,0 +1,33 @@
+#pragma once
+// Following the ball through burst frames 3 to 11 and naming the pitch.
+#include <array>
+#include <span>
+
+#include <opencv2/core/mat.hpp>
+
+#include "pitch/ball_detector.h"
+#include "pitch/pitch_type.h"
+
+namespace pitchlog {
+
+struct track_point {
+  float x = 0.0f;
+  float y = 0.0f;
+};
+
+// points[1] is the start (frames 1 and 2), points[3] .. points[11] one per
+// frame; points[0] and points[2] are unused.
+struct ball_track {
+  std::array<track_point, 12> points{};
+};
+
+// Fills the track from frames 3 to 11 (frames[0] is frame 3). Each frame is
+// released once searched; after an early end the rest are released unsearched.
+// Leaves ball.position at (0, 0).
+void track_ball(std::span<cv::Mat> frames_3_to_11, const cv::Rect& search_region,
+                track_point first_ball_position, ball_state& ball, ball_track& track);
+
+// One pitch type from the track's start, end, P4.y, P5.y and the hand.
+pitch_type classify_pitch(const ball_track& track, pitcher_hand hand);
+
+}  // namespace pitchlog

@@ -1,0 +1,1 @@
+#include "record/pitch_record.h"

@@ -1,0 +1,58 @@
+#pragma once
+// Pitch statistics per team, pitcher and situation, with the shared memory of
+// the previous pitch type. Fixed-size storage, no allocation.
+#include <cstdint>
+#include <optional>
+
+#include "pitch/pitch_type.h"
+
+namespace pitchlog {
+
+enum class team : int { batting_first = 0, batting_second = 1 };
+
+// In report order.
+enum class situation : int {
+  all_pitches,
+  first_pitch,
+  two_strikes,
+  after_straight,
+  after_curve,
+  after_fork,
+  after_shoot,
+};
+inline constexpr int situation_count = 7;
+inline constexpr int pitchers_per_team = 5;
+
+struct pitcher_record {
+  int32_t pitch_count = 0;
+  int32_t first_pitch_count = 0;
+  int32_t two_strike_count = 0;
+  double type_count[situation_count][pitch_type_count] = {};
+  double after_total[pitch_type_count] = {};  // sum of type_count[after_P][*], per previous type P
+};
+
+struct team_record {
+  int32_t pitcher_slot = 0;
+  int32_t has_pitched = 0;
+  pitcher_record pitchers[pitchers_per_team];
+};
+
+struct pitch_record {
+  team_record teams[2];
+  std::optional<pitch_type> previous_pitch_type;
+};
+
+void mark_has_pitched(pitch_record& record, team t);
+// Next pitcher of the team; a sixth pitcher keeps counting into slot 4.
+void advance_pitcher(pitch_record& record, team t);
+void count_pitcher_pitch(pitch_record& record, team t, int32_t first_pitch_flag,
+                         int32_t two_strike_flag);
+void clear_previous_pitch_type(pitch_record& record);
+// Counts the type in every situation that applies, remembers it, and
+// recomputes both teams' current after totals.
+void record_pitch(pitch_record& record, team t, pitch_type type, int32_t first_pitch_flag,
+                  int32_t two_strike_flag);
+// Empties the record (the counters of other stages are the caller's).
+void reset_pitch_record(pitch_record& record);
+
+}  // namespace pitchlog
