@@ -3,13 +3,16 @@
 // screen, waits, shows windows or reads the keyboard goes through one
 // `platform`. main.cpp fills it with the real thing; tests fill it with fakes
 // (the practice game's desktop, a virtual clock) so whole runs need no display
-// and no real sleeping.
+// and no real sleeping. Free of OpenCV headers, so that the capture code
+// builds alone for Windows.
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <string>
 
-#include <opencv2/core/mat.hpp>
+namespace cv {
+class Mat;
+}
 
 namespace pitchlog {
 

@@ -7,6 +7,8 @@
 
 #include <opencv2/core/mat.hpp>
 
+#include "control/data_path.h"
+
 namespace pitchlog {
 
 // The eighteen start-up pictures, in load order.
@@ -40,10 +42,6 @@ inline constexpr std::string_view top_sign_file = "オモテ.png";
 inline constexpr std::string_view bottom_sign_file = "ウラ.png";
 inline constexpr std::string_view right_hand_sign_file = "右投手.png";
 inline constexpr std::string_view left_hand_sign_file = "左投手.png";
-
-// Path of a picture in the data folder, as the platform's file API expects it:
-// "data/<name>" in UTF-8 on Linux, code page 932 bytes with a backslash on Windows.
-std::string data_path(std::string_view file_name);
 
 struct template_set {
   std::array<cv::Mat, template_count> images;
