@@ -30,6 +30,10 @@ cv::Rect ball_search_region(cv::Point game_origin, cv::Size game_size);
 // (Re)makes the four work images for a search region of this size and sample depth.
 void make_ball_work_images(ball_work_images& work, cv::Size region_size, int depth);
 
+// Draws the mark of one found circle (centre x, y, radius) into the view:
+// pure green, 3 px, 8-connected, each value rounded half to even.
+void mark_ball(cv::Mat& view, const cv::Vec3f& circle);
+
 // Searches `search_region` (a view into the frame) for the ball when
 // ball.position.x is exactly 0; draws every circle found into the view and
 // leaves the last circle of the first successful pass in ball.position. A view

@@ -21,6 +21,12 @@ struct ball_track {
   std::array<track_point, 12> points{};
 };
 
+// Sets point k (3 to 11) of a track whose points 1 to k-1 are set, from the
+// ball found in frame k (x == 0: none): accepted, ignored or rejected.
+// Returns false when frame k ends the track (the second rejection without an
+// accepted frame between); the points after k then repeat point k-1.
+bool next_track_point(ball_track& track, int k, track_point candidate, int& rejection_count);
+
 // Fills the track from frames 3 to 11 (frames[0] is frame 3). Each frame is
 // released once searched; after an early end the rest are released unsearched.
 // Leaves ball.position at (0, 0).
