@@ -1,0 +1,72 @@
+#include "control/screen_capture.h"
+
+#include <limits>
+
+#include "control/capture_file.h"
+
+namespace pitchlog {
+
+namespace {
+
+void put_u16(uint8_t* at, uint32_t value) {
+  at[0] = static_cast<uint8_t>(value);
+  at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void put_u32(uint8_t* at, uint32_t value) {
+  put_u16(at, value & 0xFFFFu);
+  put_u16(at + 2, value >> 16);
+}
+
+// Stride times height in 64 bits, or -1 when the picture cannot be a BMP of
+// this kind: no pixels, or an image size past the header's 32-bit fields.
+int64_t checked_image_size(int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) return -1;
+  const int64_t size = int64_t{bmp_stride(width)} * height;
+  if (size + 54 > std::numeric_limits<uint32_t>::max()) return -1;
+  return size;
+}
+
+}  // namespace
+
+int32_t bmp_stride(int32_t width) {
+  // Same value as ((3 * width + 3) / 4) * 4 in 32-bit arithmetic wherever
+  // that does not overflow; the wider type only keeps huge widths defined.
+  return static_cast<int32_t>(((int64_t{3} * width + 3) / 4) * 4);
+}
+
+std::array<uint8_t, 54> bmp_header(int32_t width, int32_t height) {
+  const uint32_t image_size =
+      static_cast<uint32_t>(bmp_stride(width)) * static_cast<uint32_t>(height);
+  std::array<uint8_t, 54> h{};  // reserved fields, compression, resolutions, colours: 0
+  h[0] = 'B';
+  h[1] = 'M';
+  put_u32(&h[2], 54 + image_size);  // file size
+  put_u32(&h[10], 54);              // offset of the pixel data
+  put_u32(&h[14], 40);              // info header size
+  put_u32(&h[18], static_cast<uint32_t>(width));
+  put_u32(&h[22], static_cast<uint32_t>(height));  // positive: bottom row first
+  put_u16(&h[26], 1);                              // planes
+  put_u16(&h[28], 24);                             // bits per pixel
+  put_u32(&h[34], image_size);
+  return h;
+}
+
+bool write_capture_bmp(int32_t width, int32_t height, const uint8_t* pixels) {
+  const int64_t image_size = checked_image_size(width, height);
+  if (image_size < 0 || pixels == nullptr) return false;
+  const std::array<uint8_t, 54> header = bmp_header(width, height);
+  return write_capture_file(header.data(), header.size(), pixels, static_cast<size_t>(image_size));
+}
+
+int capture_screen(const platform& p) {
+  screen_grab grab;
+  const bool written = p.grab_screen && p.grab_screen(grab) &&
+                       write_capture_bmp(grab.width, grab.height, grab.pixels);
+  // Without a fresh picture no old one may stand in for the screen.
+  if (!written) remove_capture_file();
+  if (p.pause) p.pause(capture_pause_ms);
+  return 0;
+}
+
+}  // namespace pitchlog

@@ -1,0 +1,84 @@
+#include "control/template_store.h"
+
+#include <cstdint>
+#include <limits>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+namespace pitchlog {
+
+const std::array<std::string_view, template_count> template_file_names = {
+    "低め.png",
+    "０ボール０ストライク.png",
+    "２ストライク.png",
+    "ボールカウント.png",
+    "グラウンド（対戦）画面・一部.png",
+    "グラウンド（フィールド）画面・一部.png",
+    "タイム画面・一部.png",
+    "スコアボード画面・一部.png",
+    "タイトル画面・一部.png",
+    "警告画面・一部.png",
+    "投球フィニッシュポーズ（右投手）・一部.png",
+    "投球フィニッシュポーズ（左投手）・一部.png",
+    "ゲームセット画面・一部.png",
+    "プレイボール画面・一部.png",
+    "相手のタイム待ち画面・一部.png",
+    "投球テイクバックポーズ（右投手）・一部.png",
+    "投球テイクバックポーズ（左投手）・一部.png",
+    "resize-低め.png",
+};
+
+bool load_template_set(template_set& set) {
+  // Every picture is tried before the verdict, so one missing file does not
+  // hide the state of the others.
+  bool all_loaded = true;
+  for (int i = 0; i < template_count; ++i) {
+    set.images[i] = colour_load(data_path(template_file_names[i]));
+    all_loaded = all_loaded && !set.images[i].empty();
+  }
+  return all_loaded;
+}
+
+cv::Mat colour_load(const std::string& path) {
+  return cv::imread(path, cv::IMREAD_COLOR);
+}
+
+cv::Mat as_stored_load(const std::string& path) {
+  return cv::imread(path, cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);
+}
+
+namespace {
+
+// The region lies wholly inside the frame and can hold the template, and the
+// two pictures are of one kind the matcher accepts.
+bool can_match(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& templ) {
+  if (frame.empty() || templ.empty() || frame.dims != 2 || templ.dims != 2) return false;
+  if (frame.type() != templ.type()) return false;
+  if (frame.depth() != CV_8U && frame.depth() != CV_32F) return false;
+  if (region.x < 0 || region.y < 0 || region.width <= 0 || region.height <= 0) return false;
+  if (int64_t{region.x} + region.width > frame.cols ||
+      int64_t{region.y} + region.height > frame.rows)
+    return false;
+  return templ.cols <= region.width && templ.rows <= region.height;
+}
+
+}  // namespace
+
+match_result match_template(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& templ) {
+  match_result result;
+  if (!can_match(frame, region, templ)) {
+    result.best_score = std::numeric_limits<double>::quiet_NaN();
+    result.worst_score = std::numeric_limits<double>::quiet_NaN();
+    return result;
+  }
+  // frame(region) is a view, so the capture is neither copied nor changed;
+  // the score map is (region - template + 1) in each direction.
+  cv::Mat scores;
+  cv::matchTemplate(frame(region), templ, scores, cv::TM_CCOEFF_NORMED);
+  cv::minMaxLoc(scores, &result.worst_score, &result.best_score, &result.worst_location,
+                &result.best_location);
+  return result;
+}
+
+}  // namespace pitchlog

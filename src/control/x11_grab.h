@@ -1,0 +1,51 @@
+#pragma once
+// The Linux desktop grab: the X display's root window as 24-bit bottom-up
+// rows, through MIT-SHM when the server offers it, else through XGetImage.
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+
+#include "control/platform.h"
+
+namespace pitchlog {
+
+enum class x11_fetch {
+  shared_memory,  // XShmGetImage into one segment, remade only when the screen size changes
+  get_image,      // XGetImage: a new image from the server at every grab
+};
+
+// Display connection, server image and the BGR buffer handed out by grabs.
+struct x11_grabber;
+struct x11_grabber_deleter {
+  void operator()(x11_grabber* grabber) const;
+};
+using x11_grabber_ptr = std::unique_ptr<x11_grabber, x11_grabber_deleter>;
+
+// Connects to the display named by DISPLAY. `preferred` shared_memory falls
+// back to get_image when the extension is missing or fails. Null (after one
+// line on `error`) when the display cannot be opened.
+x11_grabber_ptr open_x11_grabber(std::ostream& error,
+                                 x11_fetch preferred = x11_fetch::shared_memory);
+
+// The fetch the grabber uses now (shared_memory may have fallen back).
+x11_fetch x11_grabber_fetch(const x11_grabber& grabber);
+
+// Copies the root window from the server into the grabber's image; false
+// when the server refuses or the connection is lost.
+bool x11_fetch_screen(x11_grabber& grabber);
+
+// Converts the last fetched image into the grabber's reused BGR buffer and
+// describes it in `grab`.
+void x11_convert(x11_grabber& grabber, screen_grab& grab);
+
+// Fetch and convert; false (with one line on the grabber's error stream, not
+// repeated until a grab works again) when no grab is possible.
+bool x11_grab_screen(x11_grabber& grabber, screen_grab& grab);
+
+// A `platform::grab_screen` for the real desktop: opens the display on first
+// use and again after a failure, and reports each outage once on `error`.
+std::function<bool(screen_grab&)> make_x11_grab(std::ostream& error,
+                                                x11_fetch preferred = x11_fetch::shared_memory);
+
+}  // namespace pitchlog

@@ -1,0 +1,354 @@
+#include "control/x11_grab.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+
+#include "control/screen_capture.h"
+
+namespace pitchlog {
+
+struct x11_grabber {
+  Display* display = nullptr;
+  std::string display_name;  // as the user knows it, for messages
+  x11_fetch fetch = x11_fetch::shared_memory;
+  bool connection_lost = false;   // set by Xlib's I/O error exit handler
+  std::ostream* error = nullptr;  // where a failed grab is reported, once per outage
+  bool failure_reported = false;
+
+  // The server image: the attached segment's image (shared_memory), or the
+  // last image XGetImage returned (get_image).
+  XImage* image = nullptr;
+  XShmSegmentInfo segment{};
+  bool segment_attached = false;
+
+  std::vector<uint8_t> bgr;  // bottom-up padded rows, reused from grab to grab
+  int32_t bgr_width = 0;
+  int32_t bgr_height = 0;
+};
+
+namespace {
+
+// Xlib reports protocol errors through one process-wide callback without a
+// user pointer; a trap installs it only around this file's own requests and
+// puts the previous handlers back afterwards.
+int trapped_error_code = 0;
+
+int on_x_error(Display*, XErrorEvent* event) {
+  trapped_error_code = event->error_code;
+  return 0;
+}
+
+// Returning (instead of Xlib's default of exiting the process) lets the exit
+// handler below mark the connection lost; the grab then fails normally.
+int on_x_io_error(Display*) {
+  return 0;
+}
+
+void on_x_io_error_exit(Display*, void* grabber) {
+  static_cast<x11_grabber*>(grabber)->connection_lost = true;
+}
+
+class x_error_trap {
+ public:
+  x_error_trap()
+      : previous_(XSetErrorHandler(on_x_error)), previous_io_(XSetIOErrorHandler(on_x_io_error)) {
+    trapped_error_code = 0;
+  }
+  ~x_error_trap() {
+    XSetErrorHandler(previous_);
+    XSetIOErrorHandler(previous_io_);
+  }
+  x_error_trap(const x_error_trap&) = delete;
+  x_error_trap& operator=(const x_error_trap&) = delete;
+  bool failed() const { return trapped_error_code != 0; }
+
+ private:
+  XErrorHandler previous_;
+  XIOErrorHandler previous_io_;
+};
+
+std::string quoted_display_name(const char* name) {
+  return std::string("\"") + name + "\"";
+}
+
+void release_server_image(x11_grabber& g) {
+  if (g.segment_attached) {
+    if (!g.connection_lost) {
+      x_error_trap trap;
+      XShmDetach(g.display, &g.segment);
+      XSync(g.display, False);
+    }
+    g.segment_attached = false;
+  }
+  if (g.image != nullptr) {
+    if (g.segment.shmaddr != nullptr) g.image->data = nullptr;  // the segment is not Xlib's to free
+    XDestroyImage(g.image);
+    g.image = nullptr;
+  }
+  if (g.segment.shmaddr != nullptr) {
+    shmdt(g.segment.shmaddr);
+    g.segment.shmaddr = nullptr;
+  }
+  g.segment.shmid = -1;
+}
+
+// Makes a shared image of the root's size and attaches its segment to the
+// server. The segment is marked for removal at once, so it disappears with
+// the last detach even if the process dies.
+bool make_shared_image(x11_grabber& g, int width, int height) {
+  const int screen = DefaultScreen(g.display);
+  g.image =
+      XShmCreateImage(g.display, DefaultVisual(g.display, screen), DefaultDepth(g.display, screen),
+                      ZPixmap, nullptr, &g.segment, width, height);
+  if (g.image == nullptr) return false;
+  g.segment.shmid =
+      shmget(IPC_PRIVATE, static_cast<size_t>(g.image->bytes_per_line) * height, IPC_CREAT | 0600);
+  if (g.segment.shmid < 0) return false;
+  void* address = shmat(g.segment.shmid, nullptr, 0);
+  if (address == reinterpret_cast<void*>(-1)) {
+    shmctl(g.segment.shmid, IPC_RMID, nullptr);
+    return false;
+  }
+  g.segment.shmaddr = g.image->data = static_cast<char*>(address);
+  g.segment.readOnly = False;
+  bool attached = false;
+  {
+    x_error_trap trap;
+    attached = XShmAttach(g.display, &g.segment) != 0;
+    XSync(g.display, False);
+    attached = attached && !trap.failed() && !g.connection_lost;
+  }
+  shmctl(g.segment.shmid, IPC_RMID, nullptr);
+  g.segment_attached = attached;
+  return attached;
+}
+
+// The root window's size now: the screen may have been resized since the
+// last grab.
+bool root_size(x11_grabber& g, int& width, int& height) {
+  Window root_return = 0;
+  int x = 0, y = 0;
+  unsigned w = 0, h = 0, border = 0, depth = 0;
+  x_error_trap trap;
+  const Status ok = XGetGeometry(g.display, DefaultRootWindow(g.display), &root_return, &x, &y, &w,
+                                 &h, &border, &depth);
+  if (ok == 0 || trap.failed() || g.connection_lost || w == 0 || h == 0) return false;
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  return true;
+}
+
+bool fetch_shared(x11_grabber& g, int width, int height) {
+  if (g.image == nullptr || g.image->width != width || g.image->height != height) {
+    release_server_image(g);
+    if (!make_shared_image(g, width, height)) {
+      release_server_image(g);
+      return false;
+    }
+  }
+  x_error_trap trap;
+  const Status ok = XShmGetImage(g.display, DefaultRootWindow(g.display), g.image, 0, 0, AllPlanes);
+  return ok != 0 && !trap.failed() && !g.connection_lost;
+}
+
+bool fetch_plain(x11_grabber& g, int width, int height) {
+  release_server_image(g);
+  x_error_trap trap;
+  g.image = XGetImage(g.display, DefaultRootWindow(g.display), 0, 0, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height), AllPlanes, ZPixmap);
+  return g.image != nullptr && !trap.failed() && !g.connection_lost;
+}
+
+bool is_bgrx(const XImage& image) {
+  return image.bits_per_pixel == 32 && image.byte_order == LSBFirst && image.red_mask == 0xFF0000 &&
+         image.green_mask == 0xFF00 && image.blue_mask == 0xFF;
+}
+
+// One row of 32-bit B, G, R, X pixels to packed B, G, R: four pixels become
+// three 32-bit words, which the compiler keeps in registers.
+void convert_bgrx_row(const uint8_t* source, uint8_t* target, int width) {
+  int x = 0;
+  for (; x + 4 <= width; x += 4, source += 16, target += 12) {
+    uint32_t p[4];
+    std::memcpy(p, source, 16);
+    const uint32_t words[3] = {(p[0] & 0xFFFFFFu) | (p[1] << 24),
+                               ((p[1] >> 8) & 0xFFFFu) | (p[2] << 16),
+                               ((p[2] >> 16) & 0xFFu) | (p[3] << 8)};
+    std::memcpy(target, words, 12);
+  }
+  for (; x < width; ++x, source += 4, target += 3) {
+    target[0] = source[0];
+    target[1] = source[1];
+    target[2] = source[2];
+  }
+}
+
+// Scales the channel under `mask` of a pixel value to 8 bits.
+uint8_t channel(unsigned long pixel, unsigned long mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (((mask >> shift) & 1u) == 0) ++shift;
+  const unsigned long max = mask >> shift;
+  return static_cast<uint8_t>((((pixel & mask) >> shift) * 255 + max / 2) / max);
+}
+
+// Any other true-colour layout, pixel by pixel: slow, but only for servers
+// that do not use the common 32-bit format.
+void convert_any_row(XImage& image, int y, uint8_t* target) {
+  for (int x = 0; x < image.width; ++x, target += 3) {
+    const unsigned long pixel = XGetPixel(&image, x, y);
+    target[0] = channel(pixel, image.blue_mask);
+    target[1] = channel(pixel, image.green_mask);
+    target[2] = channel(pixel, image.red_mask);
+  }
+}
+
+x11_grabber* open_grabber(x11_fetch preferred, std::string& why) {
+  const char* name = std::getenv("DISPLAY");
+  if (name == nullptr || *name == '\0') {
+    why = "pitchlog: cannot open the X display (DISPLAY is not set)";
+    return nullptr;
+  }
+  Display* display = XOpenDisplay(name);
+  if (display == nullptr) {
+    why = "pitchlog: cannot open the X display " + quoted_display_name(name);
+    return nullptr;
+  }
+  auto* g = new x11_grabber;
+  g->display = display;
+  g->display_name = quoted_display_name(name);
+  g->segment.shmid = -1;
+  XSetIOErrorExitHandler(display, on_x_io_error_exit, g);
+  const Visual* visual = DefaultVisual(display, DefaultScreen(display));
+  if (visual->c_class != TrueColor && visual->c_class != DirectColor) {
+    why = "pitchlog: the X display " + g->display_name + " does not use true colour";
+    x11_grabber_deleter{}(g);
+    return nullptr;
+  }
+  bool shared = false;
+  if (preferred == x11_fetch::shared_memory) {
+    x_error_trap trap;
+    shared = XShmQueryExtension(display) && !trap.failed() && !g->connection_lost;
+  }
+  g->fetch = shared ? x11_fetch::shared_memory : x11_fetch::get_image;
+  return g;
+}
+
+bool grab_into(x11_grabber& g, screen_grab& grab, std::string& why) {
+  if (!x11_fetch_screen(g)) {
+    why = g.connection_lost ? "pitchlog: lost the connection to the X display " + g.display_name
+                            : "pitchlog: cannot grab the screen of the X display " + g.display_name;
+    return false;
+  }
+  x11_convert(g, grab);
+  return true;
+}
+
+}  // namespace
+
+void x11_grabber_deleter::operator()(x11_grabber* g) const {
+  if (g == nullptr) return;
+  release_server_image(*g);
+  if (g->display != nullptr) XCloseDisplay(g->display);
+  delete g;
+}
+
+x11_grabber_ptr open_x11_grabber(std::ostream& error, x11_fetch preferred) {
+  std::string why;
+  x11_grabber_ptr g(open_grabber(preferred, why));
+  if (g) {
+    g->error = &error;
+  } else {
+    error << why << std::endl;
+  }
+  return g;
+}
+
+x11_fetch x11_grabber_fetch(const x11_grabber& g) {
+  return g.fetch;
+}
+
+bool x11_fetch_screen(x11_grabber& g) {
+  int width = 0, height = 0;
+  if (g.connection_lost || !root_size(g, width, height)) return false;
+  if (g.fetch == x11_fetch::shared_memory) {
+    if (fetch_shared(g, width, height)) return true;
+    if (g.connection_lost) return false;
+    // The extension is there but does not work for us (for example a server
+    // that cannot see our segment): use plain requests from now on.
+    release_server_image(g);
+    g.fetch = x11_fetch::get_image;
+  }
+  return fetch_plain(g, width, height);
+}
+
+void x11_convert(x11_grabber& g, screen_grab& grab) {
+  XImage& image = *g.image;
+  const int32_t stride = bmp_stride(image.width);
+  if (image.width != g.bgr_width || image.height != g.bgr_height) {
+    // Zero padding bytes, never written again, so every file is the same for the same screen.
+    g.bgr.assign(static_cast<size_t>(stride) * image.height, 0);
+    g.bgr_width = image.width;
+    g.bgr_height = image.height;
+  }
+  const bool fast = is_bgrx(image);
+  for (int y = 0; y < image.height; ++y) {
+    uint8_t* target = g.bgr.data() + static_cast<size_t>(image.height - 1 - y) * stride;
+    if (fast) {
+      convert_bgrx_row(reinterpret_cast<const uint8_t*>(image.data) +
+                           static_cast<size_t>(y) * image.bytes_per_line,
+                       target, image.width);
+    } else {
+      convert_any_row(image, y, target);
+    }
+  }
+  grab.width = image.width;
+  grab.height = image.height;
+  grab.pixels = g.bgr.data();
+}
+
+bool x11_grab_screen(x11_grabber& g, screen_grab& grab) {
+  std::string why;
+  if (grab_into(g, grab, why)) {
+    g.failure_reported = false;
+    return true;
+  }
+  if (!g.failure_reported && g.error != nullptr) *g.error << why << std::endl;
+  g.failure_reported = true;
+  return false;
+}
+
+std::function<bool(screen_grab&)> make_x11_grab(std::ostream& error, x11_fetch preferred) {
+  struct state {
+    std::ostream* error;
+    x11_fetch preferred;
+    x11_grabber_ptr grabber;
+    bool outage_reported = false;
+  };
+  auto s = std::make_shared<state>(state{&error, preferred, nullptr});
+  return [s](screen_grab& grab) {
+    std::string why;
+    if (!s->grabber) s->grabber.reset(open_grabber(s->preferred, why));
+    if (s->grabber && grab_into(*s->grabber, grab, why)) {
+      s->outage_reported = false;
+      return true;
+    }
+    // A lost connection is not reused: the next grab connects afresh.
+    if (s->grabber && s->grabber->connection_lost) s->grabber.reset();
+    if (!s->outage_reported) *s->error << why << std::endl;
+    s->outage_reported = true;
+    return false;
+  };
+}
+
+}  // namespace pitchlog
