@@ -1,0 +1,26 @@
+#pragma once
+// Everything a run keeps from pitch to pitch: one state struct per stage, plus
+// the reference pictures. main makes one; tests make a fresh one per case.
+#include "control/template_store.h"
+#include "pitch/ball_detector.h"
+#include "record/pitch_record.h"
+#include "record/record_report.h"
+#include "screen/game_area_locator.h"
+#include "screen/pitch_context.h"
+#include "screen/pitch_trigger.h"
+#include "screen/scene_recognizer.h"
+
+namespace pitchlog {
+
+struct watcher {
+  template_set templates;
+  locator_state locator;
+  scene_state scene;
+  trigger_state trigger;
+  context_state context;
+  ball_state ball;
+  pitch_record record;
+  report_state report;
+};
+
+}  // namespace pitchlog

@@ -1,0 +1,17 @@
+#pragma once
+// One look at the screen: grab it into "capture.bmp" and load that file back.
+#include <opencv2/core/mat.hpp>
+
+#include "control/platform.h"
+#include "control/screen_capture.h"
+#include "control/template_store.h"
+
+namespace pitchlog {
+
+// capture_screen, then "capture.bmp" loaded as stored; empty when it cannot be loaded.
+inline cv::Mat capture_frame(const platform& p) {
+  capture_screen(p);
+  return as_stored_load(capture_file_name);
+}
+
+}  // namespace pitchlog
