@@ -31,6 +31,7 @@ struct ball_view {
   float x = 0.0f;       // centre, game-picture pixels
   float y = 0.0f;
   float radius = 0.0f;  // 6 to 13 px in flight
+  bool operator==(const ball_view&) const = default;
 };
 
 struct game_view {
@@ -51,6 +52,7 @@ struct game_view {
   // Mild pixel noise (0: none), reproducible from the seed.
   int noise_amplitude = 0;
   uint32_t noise_seed = 0;
+  bool operator==(const game_view&) const = default;
 };
 
 }  // namespace practice
