@@ -1,6 +1,7 @@
 #include "control/template_store.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 
 #include <opencv2/imgcodecs.hpp>
@@ -40,12 +41,25 @@ bool load_template_set(template_set& set) {
   return all_loaded;
 }
 
+namespace {
+
+// A missing file is an ordinary outcome here (a picture not shipped, a name
+// crop not yet cut): answer it with an empty image before the decoder would
+// warn about it on standard error.
+cv::Mat load(const std::string& path, int flags) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return cv::Mat();
+  return cv::imread(path, flags);
+}
+
+}  // namespace
+
 cv::Mat colour_load(const std::string& path) {
-  return cv::imread(path, cv::IMREAD_COLOR);
+  return load(path, cv::IMREAD_COLOR);
 }
 
 cv::Mat as_stored_load(const std::string& path) {
-  return cv::imread(path, cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);
+  return load(path, cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);
 }
 
 namespace {
