@@ -1,0 +1,53 @@
+// "capture.bmp" written with KERNEL32's file calls: created without sharing,
+// so no other process opens it half-written, and truncated when it exists.
+#include "control/capture_file.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+
+namespace pitchlog {
+
+namespace {
+
+constexpr size_t file_header_size = 14;  // the info header follows it
+
+// One WriteFile per block (more only past 1 GiB, which a DWORD cannot count).
+bool write_block(HANDLE file, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, size_t{1} << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, data, chunk, &written, NULL) || written != chunk) return false;
+    data += chunk;
+    size -= chunk;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool write_capture_file(const uint8_t* header, size_t header_size, const uint8_t* pixels,
+                        size_t pixel_size) {
+  HANDLE file = CreateFileW(L"capture.bmp", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const size_t first = std::min(header_size, file_header_size);
+  const bool written = write_block(file, header, first) &&
+                       write_block(file, header + first, header_size - first) &&
+                       write_block(file, pixels, pixel_size);
+  CloseHandle(file);
+  // A short file (a full disk) is removed rather than left to be loaded as a
+  // picture of the screen.
+  if (!written) DeleteFileW(L"capture.bmp");
+  return written;
+}
+
+void remove_capture_file() {
+  DeleteFileW(L"capture.bmp");
+}
+
+}  // namespace pitchlog
