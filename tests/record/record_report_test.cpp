@@ -111,11 +111,31 @@ TEST(record_report, five_pitch_example_on_console_and_in_file) {
   EXPECT_EQ(watch.file_sizes, expected_sizes);
 }
 
+// Prints one report in a fresh folder; the file must hold the console's text
+// in code page 932. Returns the console's text.
+std::string report_of(const pitch_record& r) {
+  test_support::scoped_work_dir dir;
+  report_state report;
+  EXPECT_TRUE(open_report_file(report));
+  std::ostringstream console;
+  int32_t count_checked = 1;
+  print_record_report(r, count_checked, console, report);
+  EXPECT_EQ(count_checked, 0);
+  EXPECT_EQ(read_file(report_file_name), test_support::iconv_cp932(console.str()));
+  return console.str();
+}
+
+std::string percentages(const char* straight, const char* curve, const char* fork,
+                        const char* shoot) {
+  return std::string("ストレート：") + straight + "%,カーブ：" + curve + "%,フォーク：" + fork +
+         "%,シュート：" + shoot + "%";
+}
+
 struct percentage_case {
   const char* name;
   int32_t pitch_count;
   double counts[pitch_type_count];
-  const char* line;
+  const char* values[pitch_type_count];
 };
 void PrintTo(const percentage_case& c, std::ostream* os) {
   *os << c.name;
@@ -126,42 +146,27 @@ class percentage_line : public testing::TestWithParam<percentage_case> {};
 TEST_P(percentage_line, rounds_half_up_to_whole_numbers) {
   const percentage_case& c = GetParam();
   pitch_record r;
-  pitcher_record& p = r.teams[static_cast<int>(team::batting_second)].pitchers[0];
   r.teams[static_cast<int>(team::batting_second)].has_pitched = 1;
+  pitcher_record& p = r.teams[static_cast<int>(team::batting_second)].pitchers[0];
   p.pitch_count = c.pitch_count;
   for (int t = 0; t < pitch_type_count; ++t) p.type_count[0][t] = c.counts[t];
 
-  test_support::scoped_work_dir dir;
-  report_state report;
-  ASSERT_TRUE(open_report_file(report));
-  std::ostringstream console;
-  int32_t count_checked = 1;
-  print_record_report(r, count_checked, console, report);
-
+  std::istringstream in(report_of(r));
   std::vector<std::string> lines;
-  std::istringstream in(console.str());
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_GE(lines.size(), 6u);
-  EXPECT_EQ(lines[3], c.line);
-  // A situation without pitches reads "-" for every type.
-  EXPECT_EQ(lines[5], "ストレート：-%,カーブ：-%,フォーク：-%,シュート：-%");
+  EXPECT_EQ(lines[3], percentages(c.values[0], c.values[1], c.values[2], c.values[3]));
+  EXPECT_EQ(lines[5], percentages("-", "-", "-", "-"));  // no first pitches yet
 }
 
 INSTANTIATE_TEST_SUITE_P(
     record_report, percentage_line,
-    testing::Values(
-        percentage_case{
-            "thirds", 3, {1, 2, 0, 0}, "ストレート：33%,カーブ：67%,フォーク：0%,シュート：0%"},
-        percentage_case{
-            "eighths", 8, {1, 7, 0, 0}, "ストレート：13%,カーブ：88%,フォーク：0%,シュート：0%"},
-        percentage_case{"thirds_not_summing_to_100",
-                        3,
-                        {1, 1, 1, 0},
-                        "ストレート：33%,カーブ：33%,フォーク：33%,シュート：0%"},
-        percentage_case{
-            "all_of_one", 7, {0, 0, 0, 7}, "ストレート：0%,カーブ：0%,フォーク：0%,シュート：100%"},
-        percentage_case{
-            "no_pitches", 0, {0, 0, 0, 0}, "ストレート：-%,カーブ：-%,フォーク：-%,シュート：-%"}),
+    testing::Values(percentage_case{"thirds", 3, {1, 2, 0, 0}, {"33", "67", "0", "0"}},
+                    percentage_case{"eighths", 8, {1, 7, 0, 0}, {"13", "88", "0", "0"}},
+                    percentage_case{
+                        "thirds_short_of_100", 3, {1, 1, 1, 0}, {"33", "33", "33", "0"}},
+                    percentage_case{"all_of_one", 7, {0, 0, 0, 7}, {"0", "0", "0", "100"}},
+                    percentage_case{"no_pitches", 0, {0, 0, 0, 0}, {"-", "-", "-", "-"}}),
     [](const auto& info) { return info.param.name; });
 
 struct block_case {
@@ -178,28 +183,18 @@ class pitcher_block : public testing::TestWithParam<block_case> {};
 TEST_P(pitcher_block, only_the_current_pitcher_and_only_when_due) {
   const block_case& c = GetParam();
   pitch_record r;
-  team_record& tr = r.teams[static_cast<int>(team::batting_first)];
-  tr.pitcher_slot = c.slot;
-  tr.has_pitched = c.has_pitched;
-
-  test_support::scoped_work_dir dir;
-  report_state report;
-  ASSERT_TRUE(open_report_file(report));
-  std::ostringstream console;
-  int32_t count_checked = 1;
-  print_record_report(r, count_checked, console, report);
+  r.teams[static_cast<int>(team::batting_first)].pitcher_slot = c.slot;
+  r.teams[static_cast<int>(team::batting_first)].has_pitched = c.has_pitched;
 
   std::string expected = "[後攻チームの投手の配球記録]\n[先攻チームの投手の配球記録]\n";
   if (c.pitcher_header) {
     expected += std::string(c.pitcher_header) + "\n";
     for (const char* s : {"[すべて]", "[初球]", "[２ストライク後]", "[ストレートの後]",
                           "[カーブの後]", "[フォークの後]", "[シュートの後]"})
-      expected += std::string(s) + "\nストレート：-%,カーブ：-%,フォーク：-%,シュート：-%\n";
+      expected += std::string(s) + "\n" + percentages("-", "-", "-", "-") + "\n";
     expected += "\n";
   }
-  expected += "\n\n\n\n";
-  EXPECT_EQ(console.str(), expected);
-  EXPECT_EQ(read_file(report_file_name), test_support::iconv_cp932(expected));
+  EXPECT_EQ(report_of(r), expected + "\n\n\n\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(record_report, pitcher_block,
