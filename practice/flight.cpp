@@ -1,0 +1,81 @@
+#include "practice/flight.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace practice {
+
+uint64_t next_random(seeded_random& r) {
+  uint64_t z = (r.state += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+int random_between(seeded_random& r, int lo, int hi) {
+  const uint64_t span = static_cast<uint64_t>(static_cast<int64_t>(hi) - lo + 1);
+  return lo + static_cast<int>(((next_random(r) >> 32) * span) >> 32);
+}
+
+namespace {
+
+// How far each type breaks, before the hand turns sideways movement around.
+// Sideways is in the curve's direction for a right-hander (+ right on screen).
+struct break_range {
+  pitchlog::pitch_type type;
+  int sideways_min, sideways_max;
+  int drop_min, drop_max;
+};
+
+constexpr break_range break_ranges[] = {
+    {pitchlog::pitch_type::straight, 0, 0, 0, 0},
+    {pitchlog::pitch_type::curve, 8, 50, 0, 12},
+    {pitchlog::pitch_type::fork, 0, 1, 20, 70},
+    {pitchlog::pitch_type::shoot, -50, -8, 0, 12},
+};
+
+// Where the ball shows at release, and how big it is then and at the end.
+// Rows are kept well below the tracker's ignored points (search-region row
+// 79, game row 256) and the whole path inside the searched rows.
+constexpr int release_x_min = 300, release_x_max = 420;
+constexpr int release_y_min = ball_area_top + 95, release_y_max = ball_area_top + 150;
+constexpr int start_radius_min_half = 14, start_radius_max_half = 16;  // 7.0 to 8.0 px
+constexpr int end_radius_min_half = 22, end_radius_max_half = 24;      // 11.0 to 12.0 px
+
+}  // namespace
+
+ball_view ball_at(const flight& f, int ms) {
+  ball_view b;
+  if (ms < 0 || ms >= f.duration_ms) return b;
+  const float u = std::clamp(
+      static_cast<float>(ms - break_begin_ms) / static_cast<float>(break_end_ms - break_begin_ms),
+      0.0f, 1.0f);
+  const float eased = u * u * (3.0f - 2.0f * u);
+  b.visible = true;
+  // Centred on a pixel (half-pixel coordinates), where the circle search puts it too.
+  b.x = std::round(f.start_x + f.break_x * eased - 0.5f) + 0.5f;
+  b.y = std::round(f.start_y + f.break_y * eased - 0.5f) + 0.5f;
+  b.radius = f.start_radius + (f.end_radius - f.start_radius) * static_cast<float>(ms) /
+                                  static_cast<float>(f.duration_ms);
+  return b;
+}
+
+flight make_flight(pitchlog::pitch_type type, hand pitcher_hand, uint64_t seed) {
+  seeded_random r{seed};
+  const break_range& range = break_ranges[static_cast<int>(type)];
+  flight f;
+  f.start_x = static_cast<float>(random_between(r, release_x_min, release_x_max)) + 0.5f;
+  f.start_y = static_cast<float>(random_between(r, release_y_min, release_y_max)) + 0.5f;
+  int sideways = random_between(r, range.sideways_min, range.sideways_max);
+  if (type == pitchlog::pitch_type::fork && random_between(r, 0, 1) == 1) sideways = -sideways;
+  if (pitcher_hand == hand::left) sideways = -sideways;
+  f.break_x = static_cast<float>(sideways);
+  f.break_y = static_cast<float>(random_between(r, range.drop_min, range.drop_max));
+  f.start_radius =
+      0.5f * static_cast<float>(random_between(r, start_radius_min_half, start_radius_max_half));
+  f.end_radius =
+      0.5f * static_cast<float>(random_between(r, end_radius_min_half, end_radius_max_half));
+  return f;
+}
+
+}  // namespace practice
