@@ -68,7 +68,8 @@ bool is_ignored(track_point candidate) {
 
 bool next_track_point(ball_track& track, int k, track_point candidate, int& rejection_count) {
   auto& p = track.points;
-  const track_point previous = p[k - 1];
+  // Frame 3 follows the start point; there is no point for frame 2.
+  const track_point previous = p[k == first_tracked_frame ? 1 : k - 1];
   // A frame without a ball never passes: its (0, 0) is no position.
   const bool found = candidate.x != 0.0f;
   if (found && is_continuous(candidate, previous, p[1])) {
