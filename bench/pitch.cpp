@@ -1,0 +1,109 @@
+// Cost of finding the ball in one 720 x 302 search region, and of a whole
+// burst analysis (frames 1 to 11 searched, tracked and classified) on
+// 1920 x 1080 frames. The argument is OpenCV's thread count.
+#include <array>
+#include <span>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "pitch/ball_detector.h"
+#include "pitch/pitch_classifier.h"
+#include "tests/pitch/pitch_helpers.h"
+
+namespace {
+
+using namespace pitchlog;
+
+const cv::Size game_size(720, 480);
+const cv::Size region_size = ball_search_region({0, 0}, game_size).size();
+
+// Grass-like ground: the smooth gradient with blurred noise on top.
+cv::Mat textured_ground(cv::Size size) {
+  cv::Mat ground = pitch_test::smooth_ground(size);
+  cv::Mat noise(size, CV_16SC3);
+  cv::RNG rng(12345);
+  rng.fill(noise, cv::RNG::NORMAL, 0, 12);
+  cv::GaussianBlur(noise, noise, {3, 3}, 0);
+  cv::Mat ground16;
+  ground.convertTo(ground16, CV_16SC3);
+  ground16 += noise;
+  ground16.convertTo(ground, CV_8UC3);
+  return ground;
+}
+
+void detect_in(benchmark::State& state, const cv::Mat& picture) {
+  cv::setNumThreads(static_cast<int>(state.range(0)));
+  ball_state ball;
+  make_ball_work_images(ball.work, region_size, CV_8U);
+  cv::Mat region(region_size, CV_8UC3);
+  for (auto _ : state) {
+    state.PauseTiming();
+    picture.copyTo(region);  // undo the marks of the previous search
+    ball.position = {};
+    state.ResumeTiming();
+    detect_ball(region, ball);
+    benchmark::DoNotOptimize(ball.position);
+  }
+  state.counters["found"] = ball.position.x != 0.0f;
+}
+
+void BM_detect_ball_first_pass_hit(benchmark::State& state) {
+  cv::Mat picture = pitch_test::smooth_ground(region_size);
+  pitch_test::draw_ball(picture, {300.5, 150.5}, pitch_test::found_radius);
+  detect_in(state, picture);
+}
+
+void BM_detect_ball_nothing_smooth_ground(benchmark::State& state) {
+  detect_in(state, pitch_test::smooth_ground(region_size));
+}
+
+void BM_detect_ball_textured_ground(benchmark::State& state) {
+  detect_in(state, textured_ground(region_size));
+}
+
+// Eleven frames with the ball falling and drifting right, searched as the
+// trigger and the classifier do: frames 1 and 2 for the start point, then
+// frames 3 to 11 tracked and released, then the pitch named.
+void BM_burst_analysis(benchmark::State& state) {
+  cv::setNumThreads(static_cast<int>(state.range(0)));
+  const cv::Rect region = ball_search_region({600, 300}, game_size);
+  std::array<cv::Mat, 11> burst;
+  for (int k = 1; k <= 11; ++k) {
+    burst[k - 1] = pitch_test::smooth_ground({1920, 1080});
+    pitch_test::draw_ball(burst[k - 1], {region.x + 300.5 + 3 * k, region.y + 40.5 + 6 * k},
+                          pitch_test::found_radius);
+  }
+  ball_state ball;
+  make_ball_work_images(ball.work, region.size(), CV_8U);
+  std::array<cv::Mat, 11> frames;
+  pitch_type type = pitch_type::straight;
+  for (auto _ : state) {
+    state.PauseTiming();
+    for (size_t i = 0; i < burst.size(); ++i) burst[i].copyTo(frames[i]);
+    state.ResumeTiming();
+
+    ball.position = {};
+    detect_ball(frames[0](region), ball);
+    detect_ball(frames[1](region), ball);
+    const track_point start{ball.position.x, ball.position.y};
+    frames[0].release();
+    frames[1].release();
+    ball_track track;
+    track_ball(std::span(frames).subspan(2), region, start, ball, track);
+    type = classify_pitch(track, pitcher_hand::right);
+    benchmark::DoNotOptimize(type);
+  }
+  state.counters["curve"] = type == pitch_type::curve;
+}
+
+BENCHMARK(BM_detect_ball_first_pass_hit)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_detect_ball_nothing_smooth_ground)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_detect_ball_textured_ground)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_burst_analysis)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
