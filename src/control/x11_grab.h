@@ -39,6 +39,10 @@ bool x11_fetch_screen(x11_grabber& grabber);
 // describes it in `grab`.
 void x11_convert(x11_grabber& grabber, screen_grab& grab);
 
+// Packs one row of 32-bit B, G, R, X pixels into 3-byte B, G, R pixels;
+// `use_simd` takes the SSSE3 version where the processor has it.
+void pack_bgrx_row(const uint8_t* source, uint8_t* target, int width, bool use_simd = true);
+
 // Fetch and convert; false (with one line on the grabber's error stream, not
 // repeated until a grab works again) when no grab is possible.
 bool x11_grab_screen(x11_grabber& grabber, screen_grab& grab);

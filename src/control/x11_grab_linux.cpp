@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <immintrin.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -174,23 +175,45 @@ bool is_bgrx(const XImage& image) {
          image.green_mask == 0xFF00 && image.blue_mask == 0xFF;
 }
 
-// One row of 32-bit B, G, R, X pixels to packed B, G, R: four pixels become
-// three 32-bit words, which the compiler keeps in registers.
+// One row of 32-bit B, G, R, X pixels to packed B, G, R, four pixels (16
+// bytes in, 12 out) at a time in two 64-bit words.
 void convert_bgrx_row(const uint8_t* source, uint8_t* target, int width) {
   int x = 0;
   for (; x + 4 <= width; x += 4, source += 16, target += 12) {
-    uint32_t p[4];
-    std::memcpy(p, source, 16);
-    const uint32_t words[3] = {(p[0] & 0xFFFFFFu) | (p[1] << 24),
-                               ((p[1] >> 8) & 0xFFFFu) | (p[2] << 16),
-                               ((p[2] >> 16) & 0xFFu) | (p[3] << 8)};
-    std::memcpy(target, words, 12);
+    uint64_t low, high;  // pixels 0-1 and 2-3
+    std::memcpy(&low, source, 8);
+    std::memcpy(&high, source + 8, 8);
+    const uint64_t first = (low & 0xFFFFFFu) | ((low >> 8) & 0xFFFFFF000000u) | (high << 48);
+    const uint32_t last =
+        static_cast<uint32_t>(((high >> 16) & 0xFFu) | ((high >> 24) & 0xFFFFFF00u));
+    std::memcpy(target, &first, 8);
+    std::memcpy(target + 8, &last, 4);
   }
   for (; x < width; ++x, source += 4, target += 3) {
     target[0] = source[0];
     target[1] = source[1];
     target[2] = source[2];
   }
+}
+
+// The same, sixteen pixels at a time: a byte shuffle drops the fourth byte of
+// each pixel, and three 16-byte stores take the four 12-byte results.
+__attribute__((target("ssse3"))) void convert_bgrx_row_ssse3(const uint8_t* source, uint8_t* target,
+                                                             int width) {
+  const __m128i drop_x = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  int x = 0;
+  for (; x + 16 <= width; x += 16, source += 64, target += 48) {
+    const auto in = reinterpret_cast<const __m128i*>(source);
+    const __m128i a = _mm_shuffle_epi8(_mm_loadu_si128(in), drop_x);
+    const __m128i b = _mm_shuffle_epi8(_mm_loadu_si128(in + 1), drop_x);
+    const __m128i c = _mm_shuffle_epi8(_mm_loadu_si128(in + 2), drop_x);
+    const __m128i d = _mm_shuffle_epi8(_mm_loadu_si128(in + 3), drop_x);
+    const auto out = reinterpret_cast<__m128i*>(target);
+    _mm_storeu_si128(out, _mm_or_si128(a, _mm_slli_si128(b, 12)));
+    _mm_storeu_si128(out + 1, _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8)));
+    _mm_storeu_si128(out + 2, _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
+  }
+  convert_bgrx_row(source, target, width - x);
 }
 
 // Scales the channel under `mask` of a pixel value to 8 bits.
@@ -259,7 +282,10 @@ bool grab_into(x11_grabber& g, screen_grab& grab, std::string& why) {
 void x11_grabber_deleter::operator()(x11_grabber* g) const {
   if (g == nullptr) return;
   release_server_image(*g);
-  if (g->display != nullptr) XCloseDisplay(g->display);
+  if (g->display != nullptr) {
+    x_error_trap trap;  // a server gone since the last grab must not end the process here
+    XCloseDisplay(g->display);
+  }
   delete g;
 }
 
@@ -292,6 +318,15 @@ bool x11_fetch_screen(x11_grabber& g) {
   return fetch_plain(g, width, height);
 }
 
+void pack_bgrx_row(const uint8_t* source, uint8_t* target, int width, bool use_simd) {
+  static const bool has_ssse3 = __builtin_cpu_supports("ssse3");
+  if (use_simd && has_ssse3) {
+    convert_bgrx_row_ssse3(source, target, width);
+  } else {
+    convert_bgrx_row(source, target, width);
+  }
+}
+
 void x11_convert(x11_grabber& g, screen_grab& grab) {
   XImage& image = *g.image;
   const int32_t stride = bmp_stride(image.width);
@@ -301,13 +336,13 @@ void x11_convert(x11_grabber& g, screen_grab& grab) {
     g.bgr_width = image.width;
     g.bgr_height = image.height;
   }
-  const bool fast = is_bgrx(image);
+  const bool bgrx = is_bgrx(image);
   for (int y = 0; y < image.height; ++y) {
+    const uint8_t* source = reinterpret_cast<const uint8_t*>(image.data) +
+                            static_cast<size_t>(y) * image.bytes_per_line;
     uint8_t* target = g.bgr.data() + static_cast<size_t>(image.height - 1 - y) * stride;
-    if (fast) {
-      convert_bgrx_row(reinterpret_cast<const uint8_t*>(image.data) +
-                           static_cast<size_t>(y) * image.bytes_per_line,
-                       target, image.width);
+    if (bgrx) {
+      pack_bgrx_row(source, target, image.width);
     } else {
       convert_any_row(image, y, target);
     }

@@ -44,6 +44,10 @@ struct bmp_size_case {
   uint32_t image_size, file_size;
 };
 
+void PrintTo(const bmp_size_case& c, std::ostream* os) {
+  *os << c.width << "x" << c.height;
+}
+
 class bmp_layout : public ::testing::TestWithParam<bmp_size_case> {};
 
 TEST_P(bmp_layout, header_length_and_pixels_including_padding) {
@@ -131,6 +135,10 @@ struct grab_case {
   int32_t width, height;
   bool file_expected;
 };
+
+void PrintTo(const grab_case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class capture_screen_outcome : public ::testing::TestWithParam<grab_case> {};
 

@@ -39,6 +39,10 @@ struct load_case {
   bool all_loaded;
 };
 
+void PrintTo(const load_case& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class template_set_load : public ::testing::TestWithParam<load_case> {};
 
 TEST_P(template_set_load, tries_every_picture_and_flags_any_gap) {
@@ -101,6 +105,10 @@ struct match_case {
   cv::Point best_location;
   cv::Size score_map;  // size of the map the scores came from (1 x 1: one score)
 };
+
+void PrintTo(const match_case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class matcher : public ::testing::TestWithParam<match_case> {};
 

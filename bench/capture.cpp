@@ -1,0 +1,173 @@
+// Cost of one capture_screen without its 60 ms pause, step by step, on a
+// private 1920 x 1080 Xvfb: the X11 grab (shared memory against plain
+// XGetImage), the conversion to bottom-up BGR rows, the file write (in place
+// against truncating first) and the load back; then the whole overhead of the
+// capture path against the plain reference path.
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "control/screen_capture.h"
+#include "control/template_store.h"
+#include "control/x11_grab.h"
+
+namespace fs = std::filesystem;
+using namespace pitchlog;
+
+namespace {
+
+// Runs Xvfb on a free display for the life of the process.
+struct xvfb {
+  pid_t pid = -1;
+  std::string display;
+
+  bool start() {
+    for (int number = 600; number < 700 && display.empty(); ++number) {
+      const std::string n = std::to_string(number);
+      std::string socket("/tmp/.X11-unix/X"), lock("/tmp/.X"), name(":");
+      socket += n;
+      lock += n;
+      lock += "-lock";
+      name += n;
+      if (fs::exists(socket) || fs::exists(lock)) continue;
+      const char* screen = "1920x1080x24";
+      pid = fork();
+      if (pid == 0) {
+        const int devnull = open("/dev/null", O_RDWR);
+        dup2(devnull, STDOUT_FILENO);
+        dup2(devnull, STDERR_FILENO);
+        execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
+               "+extension", "MIT-SHM", "-ac", "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+      }
+      if (pid < 0) return false;
+      for (int i = 0; i < 100 && display.empty(); ++i) {
+        if (fs::exists(socket)) display = name;
+        if (waitpid(pid, nullptr, WNOHANG) == pid) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+      if (display.empty()) stop();
+    }
+    return !display.empty();
+  }
+
+  void stop() {
+    if (pid > 0) {
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+    pid = -1;
+  }
+};
+
+// The server's socket shows before it takes connections: wait until it does.
+// (-noreset keeps it from resetting, and refusing clients, whenever the
+// last one leaves.)
+x11_grabber_ptr open_when_ready(x11_fetch fetch) {
+  std::ostream quiet(nullptr);
+  for (int i = 0; i < 250; ++i) {
+    if (x11_grabber_ptr g = open_x11_grabber(quiet, fetch)) return g;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return nullptr;
+}
+
+// The straightforward writer: truncate, then write header and rows.
+bool write_truncating(const screen_grab& grab) {
+  const std::array<uint8_t, 54> header = bmp_header(grab.width, grab.height);
+  const size_t size = static_cast<size_t>(bmp_stride(grab.width)) * grab.height;
+  const int fd = open(capture_file_name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return false;
+  const bool ok = write(fd, header.data(), header.size()) == 54 &&
+                  write(fd, grab.pixels, size) == static_cast<ssize_t>(size);
+  close(fd);
+  return ok;
+}
+
+// Registers one step. The grabbers live as long as the run, as in pitchlog,
+// so their segment and buffers are warm; every step runs once untimed, then
+// is timed one capture at a time, so the median is that of single captures.
+template <class Step>
+void add(const char* name, Step step) {
+  benchmark::RegisterBenchmark(name,
+                               [step](benchmark::State& state) {
+                                 step();
+                                 for (auto _ : state) step();
+                               })
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(1)
+      ->Repetitions(60)
+      ->ReportAggregatesOnly(true);
+}
+
+void register_steps(x11_grabber& shared, x11_grabber& plain, screen_grab& grab, platform& p) {
+  add("grab_shared_memory", [&] { benchmark::DoNotOptimize(x11_fetch_screen(shared)); });
+  add("grab_get_image", [&] { benchmark::DoNotOptimize(x11_fetch_screen(plain)); });
+  add("convert_to_bgr_rows", [&] {
+    x11_convert(shared, grab);
+    benchmark::ClobberMemory();
+  });
+  add("write_in_place",
+      [&] { benchmark::DoNotOptimize(write_capture_bmp(grab.width, grab.height, grab.pixels)); });
+  add("write_truncating_first", [&] { benchmark::DoNotOptimize(write_truncating(grab)); });
+  add("load_capture", [&] { benchmark::DoNotOptimize(as_stored_load(capture_file_name)); });
+  // What every look at the screen costs besides the pause: capture_screen
+  // and the load of its file.
+  add("capture_overhead", [&] {
+    capture_screen(p);
+    benchmark::DoNotOptimize(as_stored_load(capture_file_name));
+  });
+  // The same with plain XGetImage and a truncating write.
+  add("reference_overhead", [&] {
+    screen_grab plain_grab;
+    x11_grab_screen(plain, plain_grab);
+    write_truncating(plain_grab);
+    benchmark::DoNotOptimize(as_stored_load(capture_file_name));
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  xvfb server;
+  if (!server.start()) {
+    std::cerr << "bench_capture: cannot start Xvfb\n";
+    return 1;
+  }
+  setenv("DISPLAY", server.display.c_str(), 1);
+  const fs::path previous = fs::current_path();
+  const fs::path dir = fs::temp_directory_path() / ("pitchlog-bench-" + std::to_string(getpid()));
+  fs::create_directory(dir);
+  fs::current_path(dir);
+  int status = 1;
+  {
+    x11_grabber_ptr shared = open_when_ready(x11_fetch::shared_memory);
+    x11_grabber_ptr plain = open_when_ready(x11_fetch::get_image);
+    screen_grab grab;
+    if (!shared || !plain || !x11_grab_screen(*shared, grab) ||
+        x11_grabber_fetch(*shared) != x11_fetch::shared_memory) {
+      std::cerr << "bench_capture: no MIT-SHM grab of " << server.display << "\n";
+    } else {
+      platform p;
+      p.grab_screen = [&](screen_grab& g) { return x11_grab_screen(*shared, g); };
+      p.pause = [](int) {};
+      register_steps(*shared, *plain, grab, p);
+      benchmark::RunSpecifiedBenchmarks();
+      status = 0;
+    }
+  }
+  benchmark::Shutdown();
+  fs::current_path(previous);
+  fs::remove_all(dir);
+  server.stop();
+  return status;
+}
