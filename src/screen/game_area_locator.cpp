@@ -73,13 +73,18 @@ cv::Size half_size(cv::Size capture) {
 cv::Rect refinement_window(cv::Point coarse_hit, cv::Size capture, cv::Size game) {
   const double hx = coarse_hit.x;
   const double hy = coarse_hit.y;
-  const double wc = capture.width;
-  const double hc = capture.height;
+  const int x = trunc_px(1.8 * hx);
+  const int y = trunc_px(1.8 * hy);
+  // Where 2.2 times the hit plus the game size passes the capture's edge, the
+  // window runs to the edge. Measured from the truncated corner, so that the
+  // last column and row are in it: trunc(Wc - 1.8 * hx) falls one short
+  // whenever 1.8 * hx has a fraction, and a game picture flush with the edge
+  // would lock one pixel off.
   const int width =
-      wc >= 2.2 * hx + game.width ? trunc_px(0.4 * hx + game.width) : trunc_px(wc - 1.8 * hx);
-  const int height =
-      hc >= 2.2 * hy + game.height ? trunc_px(0.4 * hy + game.height) : trunc_px(hc - 1.8 * hy);
-  return {trunc_px(1.8 * hx), trunc_px(1.8 * hy), width, height};
+      capture.width >= 2.2 * hx + game.width ? trunc_px(0.4 * hx + game.width) : capture.width - x;
+  const int height = capture.height >= 2.2 * hy + game.height ? trunc_px(0.4 * hy + game.height)
+                                                              : capture.height - y;
+  return {x, y, width, height};
 }
 
 cv::Point locked_origin(cv::Point coarse_hit, cv::Point best_in_window) {

@@ -17,8 +17,9 @@ inline constexpr int burst_length = 11;
 
 // What the trigger keeps across pitches.
 struct trigger_state {
-  int32_t burst_count = 0;            // every trigger, kept or not; 0 again at a record reset
-  ball_position first_ball_position;  // the ball in frame 1, or in frame 2 when frame 1 had none
+  int32_t burst_count = 0;  // every trigger, kept or not; 0 again at a record reset
+  ball_position first_ball_position =
+      {};  // the ball in frame 1, or in frame 2 when frame 1 had none
 };
 
 // One pitch's captures: frames[0] is frame 1, frames[10] frame 11.

@@ -1,0 +1,215 @@
+#include "screen/scene_recognizer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "screen/game_area_locator.h"
+#include "screen/synthetic_game.h"
+
+namespace {
+
+using namespace pitchlog;
+using synthetic::sign;
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+TEST(scene_recognizer, first_hit_in_table_order_decides) {
+  struct row {
+    const char* what;
+    std::array<double, 8> scores;
+    scene expected;
+    int checks_run;
+  } rows[] = {
+      {"nothing", {0, 0, 0, 0, 0, 0, 0, 0}, scene::unrecognised, 8},
+      {"not a number", {nan, nan, nan, nan, nan, nan, nan, nan}, scene::unrecognised, 8},
+      {"versus", {0.76, 0.9, 0, 0, 0, 0.9, 0, 0}, scene::versus_view, 1},
+      {"versus at exactly 0.75 goes on", {0.75, 0.51, 0, 0, 0, 0, 0, 0}, scene::interlude, 2},
+      {"field before title", {0, 0.6, 0, 0, 0, 0.6, 0, 0}, scene::interlude, 2},
+      {"time out", {0, 0.5, 0.51, 0, 0, 0, 0, 0}, scene::interlude, 3},
+      {"scoreboard", {0, 0, 0, 0.56, 0, 0, 0, 0}, scene::interlude, 4},
+      {"scoreboard at exactly 0.55", {0, 0, 0, 0.55, 0, 0, 0, 0}, scene::unrecognised, 8},
+      {"opponent's time-out wait", {0, 0, 0, 0, 0.76, 0, 0, 0}, scene::interlude, 5},
+      {"title", {0, 0, 0, 0, 0.75, 0.51, 0, 0}, scene::game_over, 6},
+      {"game set", {0, 0, 0, 0, 0, 0, 0.76, 0.9}, scene::game_over, 7},
+      {"game set at exactly 0.75", {0, 0, 0, 0, 0, 0, 0.75, 0}, scene::unrecognised, 8},
+      {"warning", {0, 0, 0, 0, 0, 0.5, 0, 0.751}, scene::game_over, 8},
+  };
+  for (const row& r : rows) {
+    int run = 0;
+    const scene s = first_scene_hit([&](const scene_check& c) {
+      EXPECT_EQ(&c, &scene_checks[run]) << r.what;
+      return r.scores[run++];
+    });
+    EXPECT_EQ(s, r.expected) << r.what;
+    EXPECT_EQ(run, r.checks_run) << r.what;
+  }
+}
+
+TEST(scene_recognizer, count_flags_are_independent) {
+  struct row {
+    double no_ball_no_strike;
+    double two_strikes;
+    int32_t first_pitch;
+    int32_t two_strike;
+  } rows[] = {
+      {0.95, 0.8, 1, 1}, {0.9, 0.75, 0, 0}, {0.91, 0.2, 1, 0}, {0.1, 0.76, 0, 1}, {nan, nan, 0, 0},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.no_ball_no_strike << ", " << r.two_strikes);
+    scene_state state{.first_pitch_flag = 1 - r.first_pitch, .two_strike_flag = 1 - r.two_strike};
+    pitch_record record;
+    record.previous_pitch_type = pitch_type::curve;
+    count_flags_from_scores(r.no_ball_no_strike, r.two_strikes, state, record);
+    EXPECT_EQ(state.first_pitch_flag, r.first_pitch);
+    EXPECT_EQ(state.two_strike_flag, r.two_strike);
+    // Only a first pitch forgets the previous type.
+    EXPECT_EQ(record.previous_pitch_type.has_value(), r.first_pitch == 0);
+  }
+}
+
+// A capture of 800 x 600 with the game picture at (40, 50).
+struct scene_frames {
+  template_set templates = synthetic::make_templates();
+  cv::Point origin{40, 50};
+  cv::Mat frame(std::vector<template_id> shown) const {
+    return synthetic::desktop({800, 600}, origin,
+                              synthetic::game_picture(templates, {.shown = std::move(shown)}));
+  }
+};
+
+TEST(scene_recognizer, recognizes_every_screen_in_a_capture) {
+  const scene_frames f;
+  struct row {
+    std::vector<template_id> shown;
+    scene expected;
+  } rows[] = {
+      {{}, scene::unrecognised},
+      {{template_id::versus_ground}, scene::versus_view},
+      {{template_id::versus_ground, template_id::title}, scene::versus_view},
+      {{template_id::field_ground}, scene::interlude},
+      {{template_id::time_out}, scene::interlude},
+      {{template_id::scoreboard}, scene::interlude},
+      {{template_id::opponent_time_out_wait}, scene::interlude},
+      {{template_id::field_ground, template_id::title}, scene::interlude},
+      {{template_id::title}, scene::game_over},
+      {{template_id::game_set}, scene::game_over},
+      {{template_id::warning}, scene::game_over},
+      {{template_id::finish_pose_right}, scene::unrecognised},
+  };
+  for (const row& r : rows) {
+    EXPECT_EQ(recognize_scene(f.frame(r.shown), f.templates, f.origin), r.expected)
+        << r.shown.size();
+  }
+}
+
+TEST(scene_recognizer, a_region_past_the_capture_is_a_miss) {
+  const scene_frames f;
+  // The game picture hangs off the bottom right: the game-set region and the
+  // count panel's lower rows are outside the capture.
+  const cv::Mat game = synthetic::game_picture(f.templates, {.shown = {template_id::game_set}});
+  cv::Mat capture(300, 700, CV_8UC3, cv::Scalar(30, 30, 30));
+  const cv::Point origin(200, 20);
+  game(cv::Rect(0, 0, 500, 280)).copyTo(capture(cv::Rect(200, 20, 500, 280)));
+  EXPECT_EQ(recognize_scene(capture, f.templates, origin), scene::unrecognised);
+  scene_state state;
+  pitch_record record;
+  read_count_panel(capture, f.templates, {-10, 200}, state, record);
+  EXPECT_EQ(state.first_pitch_flag, 0);
+}
+
+TEST(scene_recognizer, one_pass_acts_on_the_scene) {
+  const scene_frames f;
+  using id = template_id;
+  const std::vector<id> versus = {id::versus_ground, id::count_no_ball_no_strike};
+  struct row {
+    const char* what;
+    std::vector<id> shown;
+    scene_state before;
+    scene_action action;
+    scene_state after;
+    int32_t locator_misses_after;
+  } rows[] = {
+      {"versus reads the count",
+       versus,
+       {.scene_miss_count = 5},
+       scene_action::keep_watching,
+       {.scene_miss_count = 0, .count_checked = 1, .first_pitch_flag = 1},
+       3},
+      {"both panels",
+       {id::versus_ground, id::count_no_ball_no_strike, id::count_two_strikes},
+       {},
+       scene_action::keep_watching,
+       {.count_checked = 1, .first_pitch_flag = 1, .two_strike_flag = 1},
+       3},
+      {"count read once per pitch",
+       {id::versus_ground, id::count_two_strikes},
+       {.scene_miss_count = 2, .count_checked = 1, .first_pitch_flag = 1},
+       scene_action::keep_watching,
+       {.count_checked = 1, .first_pitch_flag = 1},
+       3},
+      {"right-handed finish pose",
+       {id::versus_ground, id::finish_pose_right},
+       {.scene_miss_count = 2},
+       scene_action::pitch_seen,
+       {.scene_miss_count = 2, .count_checked = 1},
+       3},
+      {"left-handed finish pose",
+       {id::versus_ground, id::finish_pose_left},
+       {.scene_miss_count = 2, .count_checked = 1},
+       scene_action::pitch_seen,
+       {.scene_miss_count = 2, .count_checked = 1},
+       3},
+      {"pose without the versus view",
+       {id::finish_pose_left},
+       {},
+       scene_action::keep_watching,
+       {.scene_miss_count = 1},
+       3},
+      {"interlude after nineteen misses",
+       {id::scoreboard},
+       {.scene_miss_count = 19},
+       scene_action::keep_watching,
+       {},
+       3},
+      {"unrecognised",
+       {},
+       {.scene_miss_count = 18, .count_checked = 1},
+       scene_action::keep_watching,
+       {.scene_miss_count = 19, .count_checked = 1},
+       3},
+      {"twentieth unrecognised",
+       {},
+       {.scene_miss_count = 19, .count_checked = 1},
+       scene_action::relocate,
+       {.scene_miss_count = 0, .count_checked = 1},
+       3},
+      {"title",
+       {id::title},
+       {.scene_miss_count = 7, .count_checked = 1},
+       scene_action::relocate,
+       {.count_checked = 1},
+       50},
+      {"game set", {id::game_set}, {}, scene_action::relocate, {}, 50},
+      {"warning", {id::warning}, {}, scene_action::relocate, {}, 50},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.what);
+    scene_state state = r.before;
+    int32_t locator_misses = 3;
+    pitch_record record;
+    record.previous_pitch_type = pitch_type::shoot;
+    EXPECT_EQ(scene_pass(f.frame(r.shown), f.templates, f.origin, state, locator_misses, record),
+              r.action);
+    EXPECT_EQ(state.scene_miss_count, r.after.scene_miss_count);
+    EXPECT_EQ(state.count_checked, r.after.count_checked);
+    EXPECT_EQ(state.first_pitch_flag, r.after.first_pitch_flag);
+    EXPECT_EQ(state.two_strike_flag, r.after.two_strike_flag);
+    EXPECT_EQ(locator_misses, r.locator_misses_after);
+    EXPECT_EQ(record.previous_pitch_type.has_value(),
+              r.after.first_pitch_flag == 0 || r.before.count_checked == 1);
+  }
+}
+
+}  // namespace
