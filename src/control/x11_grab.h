@@ -36,7 +36,7 @@ x11_fetch x11_grabber_fetch(const x11_grabber& grabber);
 bool x11_fetch_screen(x11_grabber& grabber);
 
 // Converts the last fetched image into the grabber's reused BGR buffer and
-// describes it in `grab`.
+// describes it in `grab` (an empty grab when nothing was fetched).
 void x11_convert(x11_grabber& grabber, screen_grab& grab);
 
 // Packs one row of 32-bit B, G, R, X pixels into 3-byte B, G, R pixels;

@@ -328,6 +328,10 @@ void pack_bgrx_row(const uint8_t* source, uint8_t* target, int width, bool use_s
 }
 
 void x11_convert(x11_grabber& g, screen_grab& grab) {
+  if (g.image == nullptr) {  // nothing fetched yet
+    grab = {};
+    return;
+  }
   XImage& image = *g.image;
   const int32_t stride = bmp_stride(image.width);
   if (image.width != g.bgr_width || image.height != g.bgr_height) {
