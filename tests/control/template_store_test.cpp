@@ -75,13 +75,6 @@ INSTANTIATE_TEST_SUITE_P(
                       load_case{"title_corrupt", std::nullopt, template_id::title, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(template_files, names_are_the_game_pictures_in_data) {
-  EXPECT_EQ(template_file_names.front(), "低め.png");
-  EXPECT_EQ(template_file_names[1], "０ボール０ストライク.png");
-  EXPECT_EQ(template_file_names.back(), "resize-低め.png");
-  EXPECT_EQ(data_path("ウラ.png"), "data/ウラ.png");
-}
-
 TEST(load_modes, colour_makes_three_8_bit_channels_as_stored_keeps_the_file) {
   test_support::scoped_work_dir dir;
   ASSERT_TRUE(cv::imwrite("grey16.png", cv::Mat(3, 5, CV_16UC1, cv::Scalar(40000))));
