@@ -67,6 +67,7 @@ bool is_ignored(track_point candidate) {
 }  // namespace
 
 bool next_track_point(ball_track& track, int k, track_point candidate, int& rejection_count) {
+  if (k < first_tracked_frame || k > last_frame) return false;
   auto& p = track.points;
   // Frame 3 follows the start point; there is no point for frame 2.
   const track_point previous = p[k == first_tracked_frame ? 1 : k - 1];
@@ -93,23 +94,24 @@ void track_ball(std::span<cv::Mat> frames_3_to_11, const cv::Rect& search_region
   track = ball_track{};
   track.points[1] = first_ball_position;
   int rejection_count = 0;
-  std::size_t next = 0;
-  for (int k = first_tracked_frame; k <= last_frame; ++k, ++next) {
+  bool ended = false;
+  for (int k = first_tracked_frame; k <= last_frame; ++k) {
+    const std::size_t index = static_cast<std::size_t>(k - first_tracked_frame);
+    cv::Mat* frame = index < frames_3_to_11.size() ? &frames_3_to_11[index] : nullptr;
+    if (ended) {
+      if (frame) frame->release();  // never searched
+      continue;
+    }
     ball.position = {};
-    if (next < frames_3_to_11.size()) {
-      cv::Mat& frame = frames_3_to_11[next];
+    if (frame) {
       // Clipped to the frame; a region cut by the frame's edge no longer has
       // the work images' size and reads as a frame without a ball.
-      const cv::Rect inside = search_region & cv::Rect(0, 0, frame.cols, frame.rows);
-      if (!inside.empty()) detect_ball(frame(inside), ball);
-      frame.release();
+      const cv::Rect inside = search_region & cv::Rect(0, 0, frame->cols, frame->rows);
+      if (!inside.empty()) detect_ball((*frame)(inside), ball);
+      frame->release();
     }
-    if (!next_track_point(track, k, {ball.position.x, ball.position.y}, rejection_count)) {
-      ++next;
-      break;
-    }
+    ended = !next_track_point(track, k, {ball.position.x, ball.position.y}, rejection_count);
   }
-  for (; next < frames_3_to_11.size(); ++next) frames_3_to_11[next].release();
   ball.position = {};
 }
 
