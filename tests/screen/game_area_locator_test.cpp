@@ -35,23 +35,6 @@ TEST(game_area_locator, window_and_origin_from_the_coarse_hit) {
   EXPECT_EQ(locked_origin({100, 50}, {19, 11}), cv::Point(199, 101));
 }
 
-TEST(game_area_locator, half_size_truncates) {
-  EXPECT_EQ(half_size({1920, 1080}), cv::Size(960, 540));
-  EXPECT_EQ(half_size({1921, 1081}), cv::Size(960, 540));
-  EXPECT_EQ(half_size({1366, 768}), cv::Size(683, 384));
-  EXPECT_EQ(half_size({1, 1}), cv::Size(0, 0));
-}
-
-TEST(game_area_locator, thresholds_are_strict) {
-  for (double t : {coarse_threshold, refinement_threshold, play_ball_threshold}) {
-    EXPECT_FALSE(is_hit(t, t));
-    EXPECT_TRUE(is_hit(std::nextafter(t, 1.0), t));
-  }
-  EXPECT_EQ(coarse_threshold, 0.5);
-  EXPECT_EQ(refinement_threshold, 0.5);
-  EXPECT_EQ(play_ball_threshold, 0.7);
-}
-
 struct locator_run {
   test_support::scoped_work_dir dir;
   template_set templates = synthetic::make_templates();

@@ -35,20 +35,6 @@ TEST(pitch_trigger, right_pose_first_left_only_on_a_miss) {
   }
 }
 
-TEST(pitch_trigger, detects_either_finish_pose_in_a_capture) {
-  const template_set templates = synthetic::make_templates();
-  const cv::Point origin(30, 20);
-  for (template_id pose : {template_id::finish_pose_right, template_id::finish_pose_left}) {
-    const cv::Mat frame = synthetic::desktop({800, 560}, origin,
-                                             synthetic::game_picture(templates, {.shown = {pose}}));
-    EXPECT_TRUE(detect_finish_pose(frame, templates, origin));
-  }
-  const cv::Mat take_back = synthetic::desktop(
-      {800, 560}, origin,
-      synthetic::game_picture(templates, {.shown = {template_id::take_back_pose_right}}));
-  EXPECT_FALSE(detect_finish_pose(take_back, templates, origin));
-}
-
 // A burst on a fake desktop: the game at (20, 10) on 760 x 500.
 struct burst_run {
   test_support::scoped_work_dir dir;

@@ -79,31 +79,6 @@ struct scene_frames {
   }
 };
 
-TEST(scene_recognizer, recognizes_every_screen_in_a_capture) {
-  const scene_frames f;
-  struct row {
-    std::vector<template_id> shown;
-    scene expected;
-  } rows[] = {
-      {{}, scene::unrecognised},
-      {{template_id::versus_ground}, scene::versus_view},
-      {{template_id::versus_ground, template_id::title}, scene::versus_view},
-      {{template_id::field_ground}, scene::interlude},
-      {{template_id::time_out}, scene::interlude},
-      {{template_id::scoreboard}, scene::interlude},
-      {{template_id::opponent_time_out_wait}, scene::interlude},
-      {{template_id::field_ground, template_id::title}, scene::interlude},
-      {{template_id::title}, scene::game_over},
-      {{template_id::game_set}, scene::game_over},
-      {{template_id::warning}, scene::game_over},
-      {{template_id::finish_pose_right}, scene::unrecognised},
-  };
-  for (const row& r : rows) {
-    EXPECT_EQ(recognize_scene(f.frame(r.shown), f.templates, f.origin), r.expected)
-        << r.shown.size();
-  }
-}
-
 TEST(scene_recognizer, a_region_past_the_capture_is_a_miss) {
   const scene_frames f;
   // The game picture hangs off the bottom right: the game-set region and the
