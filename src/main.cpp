@@ -3,7 +3,6 @@
 // real desktop, clock, console and windows, and runs the watcher.
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -29,8 +28,9 @@ void use_image_files(pitchlog::platform& p) {
     cv::imwrite(window + ".png", image);
   };
   p.wait_key = [] {
-    std::cerr << "pitchlog: no display; the burst is in src_img1.png to src_img11.png in "
-              << std::filesystem::current_path().string() << "; press Enter to end." << std::endl;
+    std::cerr << "pitchlog: no display; the burst is in src_img1.png to src_img11.png in the "
+                 "working folder; press Enter to end."
+              << std::endl;
     std::cin.get();
   };
 }
@@ -38,6 +38,16 @@ void use_image_files(pitchlog::platform& p) {
 void use_windows(pitchlog::platform& p) {
   p.show_image = [](const std::string& window, const cv::Mat& image) { cv::imshow(window, image); };
   p.wait_key = [] { cv::waitKey(0); };
+}
+
+// Windows always has a desktop to show windows on; on Linux, DISPLAY says.
+bool has_display() {
+#ifdef _WIN32
+  return true;
+#else
+  const char* display = std::getenv("DISPLAY");
+  return display != nullptr && *display != '\0';
+#endif
 }
 
 }  // namespace
@@ -51,7 +61,6 @@ int main() {
 #ifdef _WIN32
   pitchlog::gdi_grab_buffer buffer;
   pitchlog::fill_windows_platform(p, buffer, std::cerr);
-  use_windows(p);
 #else
   p.grab_screen = pitchlog::make_x11_grab(std::cerr);
   p.pause = [](int milliseconds) {
@@ -61,13 +70,12 @@ int main() {
       std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
   };
-  const char* display = std::getenv("DISPLAY");
-  if (display != nullptr && *display != '\0') {
+#endif
+  if (has_display()) {
     use_windows(p);
   } else {
     use_image_files(p);
   }
-#endif
 
   return pitchlog::run_pitchlog(p);
 }
