@@ -114,6 +114,11 @@ TEST(game_area_locator, counts_coarse_misses_only) {
          r.desk.add(r.game_at(desktop, {40, 60}));
          r.desk.add(r.empty_desktop(desktop));
        }},
+      {"a refinement window narrower than the game picture", 7, 7,
+       [&](locator_run& r) {
+         r.desk.add(r.game_at({1280, 800}, {500, 100}));
+         r.desk.add(r.game_at(desktop, {40, 60}));  // the screen shrank meanwhile
+       }},
       {"a refinement capture that cannot be loaded", 7, 7,
        [&](locator_run& r) {
          r.desk.add(r.game_at(desktop, {40, 60}));
