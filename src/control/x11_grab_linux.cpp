@@ -32,6 +32,9 @@ struct x11_grabber {
   XShmSegmentInfo segment{};
   bool segment_attached = false;
 
+  int root_width = 0;  // the screen size as last known; 0 until asked
+  int root_height = 0;
+
   std::vector<uint8_t> bgr;  // bottom-up padded rows, reused from grab to grab
   int32_t bgr_width = 0;
   int32_t bgr_height = 0;
@@ -134,8 +137,7 @@ bool make_shared_image(x11_grabber& g, int width, int height) {
   return attached;
 }
 
-// The root window's size now: the screen may have been resized since the
-// last grab.
+// The root window's size, asked of the server.
 bool root_size(x11_grabber& g, int& width, int& height) {
   Window root_return = 0;
   int x = 0, y = 0;
@@ -144,8 +146,28 @@ bool root_size(x11_grabber& g, int& width, int& height) {
   const Status ok = XGetGeometry(g.display, DefaultRootWindow(g.display), &root_return, &x, &y, &w,
                                  &h, &border, &depth);
   if (ok == 0 || trap.failed() || g.connection_lost || w == 0 || h == 0) return false;
-  width = static_cast<int>(w);
-  height = static_cast<int>(h);
+  width = g.root_width = static_cast<int>(w);
+  height = g.root_height = static_cast<int>(h);
+  return true;
+}
+
+// The root window's size without a round trip: the server announces every
+// resize of the root with a ConfigureNotify, which is already queued or
+// waiting on the socket by the time the next grab starts.
+bool known_root_size(x11_grabber& g, int& width, int& height) {
+  XEvent event;
+  x_error_trap trap;  // reading the socket is where a vanished server shows
+  while (!g.connection_lost &&
+         XCheckWindowEvent(g.display, DefaultRootWindow(g.display), StructureNotifyMask, &event)) {
+    if (event.type == ConfigureNotify) {
+      g.root_width = event.xconfigure.width;
+      g.root_height = event.xconfigure.height;
+    }
+  }
+  if (g.connection_lost) return false;
+  if (g.root_width <= 0 || g.root_height <= 0) return root_size(g, width, height);
+  width = g.root_width;
+  height = g.root_height;
   return true;
 }
 
@@ -252,6 +274,7 @@ x11_grabber* open_grabber(x11_fetch preferred, std::string& why) {
   g->display_name = quoted_display_name(name);
   g->segment.shmid = -1;
   XSetIOErrorExitHandler(display, on_x_io_error_exit, g);
+  XSelectInput(display, DefaultRootWindow(display), StructureNotifyMask);
   const Visual* visual = DefaultVisual(display, DefaultScreen(display));
   if (visual->c_class != TrueColor && visual->c_class != DirectColor) {
     why = "pitchlog: the X display " + g->display_name + " does not use true colour";
@@ -305,9 +328,13 @@ x11_fetch x11_grabber_fetch(const x11_grabber& g) {
 }
 
 bool x11_fetch_screen(x11_grabber& g) {
+  if (g.connection_lost) return false;
   int width = 0, height = 0;
-  if (g.connection_lost || !root_size(g, width, height)) return false;
   if (g.fetch == x11_fetch::shared_memory) {
+    if (!known_root_size(g, width, height)) return false;
+    if (fetch_shared(g, width, height)) return true;
+    // Perhaps the screen shrank and the news has not arrived: ask, and try once more.
+    if (g.connection_lost || !root_size(g, width, height)) return false;
     if (fetch_shared(g, width, height)) return true;
     if (g.connection_lost) return false;
     // The extension is there but does not work for us (for example a server
@@ -315,7 +342,7 @@ bool x11_fetch_screen(x11_grabber& g) {
     release_server_image(g);
     g.fetch = x11_fetch::get_image;
   }
-  return fetch_plain(g, width, height);
+  return root_size(g, width, height) && fetch_plain(g, width, height);
 }
 
 void pack_bgrx_row(const uint8_t* source, uint8_t* target, int width, bool use_simd) {

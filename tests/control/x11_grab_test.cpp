@@ -126,6 +126,33 @@ INSTANTIATE_TEST_SUITE_P(fetch_paths, x11_capture,
                          ::testing::Values(x11_fetch::shared_memory, x11_fetch::get_image),
                          [](const auto& info) { return ::testing::PrintToString(info.param); });
 
+TEST(x11_capture_resize, follows_the_screen_as_it_shrinks_and_grows_back) {
+  if (std::system("command -v xrandr >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xrandr";
+  test_support::xvfb_server server(1366, 768);
+  ASSERT_FALSE(server.display().empty());
+  scoped_display_env env(server.display());
+  test_support::scoped_work_dir dir;
+  x11_grabber_ptr grabber = open_when_ready(x11_fetch::shared_memory);
+  ASSERT_TRUE(grabber);
+  platform p;
+  p.grab_screen = [&](screen_grab& grab) { return x11_grab_screen(*grabber, grab); };
+  p.pause = [](int) {};
+
+  for (const cv::Size size : {cv::Size(1366, 768), cv::Size(1024, 600), cv::Size(1366, 768)}) {
+    const std::string resize = "xrandr --fb " + std::to_string(size.width) + "x" +
+                               std::to_string(size.height) + " >/dev/null 2>&1";
+    std::system(resize.c_str());  // complains about the output, but resizes the screen
+    const std::vector<filled_rect> pattern = {{0, 0, size.width, size.height, 0x336699},
+                                              {size.width - 2, size.height - 1, 2, 1, 0xFF8000}};
+    ASSERT_TRUE(x11_paint::paint_root(server.display(), pattern));
+    capture_screen(p);
+    const cv::Mat loaded = as_stored_load(capture_file_name);
+    ASSERT_EQ(loaded.size(), size);
+    EXPECT_EQ(cv::norm(loaded, expected_screen(size, pattern), cv::NORM_INF), 0.0);
+  }
+  EXPECT_EQ(x11_grabber_fetch(*grabber), x11_fetch::shared_memory);
+}
+
 TEST(x11_row_packing, both_versions_drop_the_fourth_byte_at_every_width) {
   // Widths around the 4- and 16-pixel blocks catch tail and block-edge slips;
   // the guard bytes after the row catch overruns.
