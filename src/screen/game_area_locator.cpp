@@ -16,7 +16,7 @@ int trunc_px(double value) {
 
 enum class coarse_result { hit, miss, unreadable };
 
-// Steps 2 to 5 of an attempt on its first capture (released here): the
+// The coarse search on an attempt's first capture (released here): the
 // half-size copy goes through "resize-capture.bmp" and is searched whole.
 coarse_result coarse_search(cv::Mat& capture, const cv::Mat& half_template, cv::Point& hit) {
   const cv::Size size = half_size(capture.size());
@@ -37,7 +37,7 @@ coarse_result coarse_search(cv::Mat& capture, const cv::Mat& half_template, cv::
   return coarse_result::hit;
 }
 
-// Steps 6 to 9: the full-size search around the coarse hit on a new capture.
+// The full-size search around the coarse hit, on a new capture.
 bool refine(const cv::Mat& capture, cv::Point coarse_hit, const cv::Mat& game_template,
             cv::Point& origin) {
   const cv::Rect window = refinement_window(coarse_hit, capture.size(), game_template.size());
