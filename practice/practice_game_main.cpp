@@ -1,7 +1,213 @@
 // practice-game: the synthetic baseball game that pitchlog is tested and demonstrated on.
+//   practice-game data DIR                  writes pitchlog's reference pictures into DIR
+//   practice-game render --screen NAME ...  writes one game picture
+//   practice-game sheet --out FILE          writes a labelled contact sheet of every screen
+//   practice-game play ...                  plays a game in an X11 window
+#include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
 
-int main() {
-  std::puts("usage: practice-game data DIR | render ... | play ...");
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "practice/data_pictures.h"
+#include "practice/player.h"
+#include "practice/renderer.h"
+
+namespace {
+
+using practice::game_screen;
+
+constexpr std::array<std::pair<std::string_view, game_screen>, practice::screen_count>
+    screen_names = {{
+        {"title", game_screen::title},
+        {"warning", game_screen::warning},
+        {"play_ball", game_screen::play_ball},
+        {"versus", game_screen::versus},
+        {"field", game_screen::field},
+        {"time_out", game_screen::time_out},
+        {"scoreboard", game_screen::scoreboard},
+        {"opponent_time_out_wait", game_screen::opponent_time_out_wait},
+        {"game_set", game_screen::game_set},
+        {"cut_in", game_screen::cut_in},
+    }};
+
+const char* const usage =
+    "usage: practice-game data DIR\n"
+    "       practice-game render --screen NAME [--balls B --strikes S --outs O --inning N\n"
+    "                            --half top|bottom --hand right|left --pose set|take_back|finish\n"
+    "                            --name TEXT --ball X,Y,R --markers --noise A --seed N]\n"
+    "                            --out FILE.png\n"
+    "       practice-game sheet --out FILE.png\n"
+    "       practice-game play [--seed N | --scenario FILE] [--x X --y Y] [--truth FILE]\n"
+    "screens: title warning play_ball versus field time_out scoreboard\n"
+    "         opponent_time_out_wait game_set cut_in\n";
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "practice-game: %s\n", message.c_str());
+  return 2;
+}
+
+bool parse_int(std::string_view s, int lo, int hi, int& out) {
+  char* end = nullptr;
+  const std::string copy(s);
+  const long v = std::strtol(copy.c_str(), &end, 10);
+  if (copy.empty() || *end != '\0' || v < lo || v > hi) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+bool parse_ball(std::string_view s, practice::ball_view& ball) {
+  float x = 0, y = 0, r = 0;
+  char extra = 0;
+  if (std::sscanf(std::string(s).c_str(), "%f,%f,%f%c", &x, &y, &r, &extra) != 3) return false;
+  if (!(r > 0.0f && r < 100.0f)) return false;
+  ball = {true, x, y, r};
+  return true;
+}
+
+bool write_png(const std::string& path, const cv::Mat& picture) {
+  try {
+    return cv::imwrite(path, picture);
+  } catch (const cv::Exception&) {
+    return false;
+  }
+}
+
+int run_data(int argc, char** argv) {
+  if (argc != 3) return fail("data needs one folder");
+  std::string error;
+  if (!practice::write_data_pictures(argv[2], error)) return fail(error);
+  std::printf("wrote %zu pictures to %s\n", practice::data_picture_table.size(), argv[2]);
+  return 0;
+}
+
+int run_render(int argc, char** argv) {
+  practice::game_view view;
+  view.screen = game_screen::versus;
+  std::string out;
+  for (int i = 2; i < argc; ++i) {
+    const std::string_view flag = argv[i];
+    if (flag == "--markers") {
+      view.ignored_point_markers = true;
+      continue;
+    }
+    if (i + 1 >= argc) return fail(std::string(flag) + " needs a value");
+    const std::string_view value = argv[++i];
+    int n = 0;
+    bool ok = true;
+    if (flag == "--screen") {
+      ok = false;
+      for (const auto& [name, screen] : screen_names) {
+        if (value == name) {
+          view.screen = screen;
+          ok = true;
+        }
+      }
+    } else if (flag == "--balls") {
+      ok = parse_int(value, 0, 3, view.balls);
+    } else if (flag == "--strikes") {
+      ok = parse_int(value, 0, 2, view.strikes);
+    } else if (flag == "--outs") {
+      ok = parse_int(value, 0, 2, view.outs);
+    } else if (flag == "--inning") {
+      ok = parse_int(value, 1, 99, view.inning);
+    } else if (flag == "--half") {
+      ok = value == "top" || value == "bottom";
+      view.inning_half = value == "bottom" ? practice::half::bottom : practice::half::top;
+    } else if (flag == "--hand") {
+      ok = value == "right" || value == "left";
+      view.pitcher_hand = value == "left" ? practice::hand::left : practice::hand::right;
+    } else if (flag == "--pose") {
+      ok = value == "set" || value == "take_back" || value == "finish";
+      view.pitcher_pose = value == "finish"      ? practice::pose::finish
+                          : value == "take_back" ? practice::pose::take_back
+                                                 : practice::pose::set;
+    } else if (flag == "--name") {
+      view.pitcher_name = value;
+    } else if (flag == "--ball") {
+      ok = parse_ball(value, view.ball);
+    } else if (flag == "--noise") {
+      ok = parse_int(value, 0, 50, view.noise_amplitude);
+    } else if (flag == "--seed") {
+      ok = parse_int(value, 0, 1 << 30, n);
+      view.noise_seed = static_cast<uint32_t>(n);
+    } else if (flag == "--out") {
+      out = value;
+    } else {
+      return fail("unknown option " + std::string(flag));
+    }
+    if (!ok) return fail("bad value for " + std::string(flag) + ": " + std::string(value));
+  }
+  if (out.empty()) return fail("render needs --out FILE.png");
+  cv::Mat picture;
+  practice::render_game(view, picture);
+  if (!write_png(out, picture)) return fail("cannot write " + out);
+  return 0;
+}
+
+// Every screen at half size in a labelled grid, several versus views among them.
+int run_sheet(int argc, char** argv) {
+  if (argc != 4 || std::string_view(argv[2]) != "--out") return fail("sheet needs --out FILE.png");
+  struct tile {
+    const char* label;
+    practice::game_view view;
+  };
+  std::array<tile, 12> tiles;
+  for (std::size_t i = 0; i < screen_names.size(); ++i) {
+    tiles[i].label = screen_names[i].first.data();
+    tiles[i].view.screen = screen_names[i].second;
+  }
+  tiles[3].label = "versus 0-0, set";
+  tiles[10].label = "versus 2-2 bottom, left take_back";
+  tiles[10].view.screen = game_screen::versus;
+  tiles[10].view.balls = 2;
+  tiles[10].view.strikes = 2;
+  tiles[10].view.outs = 1;
+  tiles[10].view.inning = 7;
+  tiles[10].view.inning_half = practice::half::bottom;
+  tiles[10].view.pitcher_hand = practice::hand::left;
+  tiles[10].view.pitcher_pose = practice::pose::take_back;
+  tiles[10].view.pitcher_name = "SUZUKI";
+  tiles[11].label = "versus 3-1, finish, ball, markers";
+  tiles[11].view.screen = game_screen::versus;
+  tiles[11].view.balls = 3;
+  tiles[11].view.strikes = 1;
+  tiles[11].view.outs = 2;
+  tiles[11].view.pitcher_pose = practice::pose::finish;
+  tiles[11].view.ball = {true, 352.5f, 262.5f, 10.0f};
+  tiles[11].view.ignored_point_markers = true;
+  tiles[11].view.pitcher_name = "TANAKA";
+
+  constexpr int columns = 4, tile_w = 360, tile_h = 240, label_h = 24, gap = 8;
+  const int rows = static_cast<int>(tiles.size() + columns - 1) / columns;
+  cv::Mat sheet(rows * (tile_h + label_h + gap) + gap, columns * (tile_w + gap) + gap, CV_8UC3,
+                cv::Scalar(48, 48, 48));
+  practice::render_cache cache;
+  cv::Mat picture, small;
+  for (std::size_t i = 0; i < tiles.size(); ++i) {
+    const int x = gap + static_cast<int>(i % columns) * (tile_w + gap);
+    const int y = gap + static_cast<int>(i / columns) * (tile_h + label_h + gap);
+    practice::render_game(tiles[i].view, cache, picture);
+    cv::resize(picture, small, cv::Size(tile_w, tile_h), 0, 0, cv::INTER_AREA);
+    small.copyTo(sheet(cv::Rect(x, y + label_h, tile_w, tile_h)));
+    cv::putText(sheet, tiles[i].label, cv::Point(x + 2, y + 17), cv::FONT_HERSHEY_SIMPLEX, 0.5,
+                cv::Scalar(240, 240, 240), 1, cv::LINE_AA);
+  }
+  if (!write_png(argv[3], sheet)) return fail(std::string("cannot write ") + argv[3]);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string_view command = argc > 1 ? argv[1] : "";
+  if (command == "data") return run_data(argc, argv);
+  if (command == "render") return run_render(argc, argv);
+  if (command == "sheet") return run_sheet(argc, argv);
+  if (command == "play") return practice::run_play_command(argc - 1, argv + 1);
+  std::fputs(usage, stderr);
   return 2;
 }
