@@ -29,18 +29,21 @@ struct break_range {
 
 constexpr break_range break_ranges[] = {
     {pitchlog::pitch_type::straight, 0, 0, 0, 0},
-    {pitchlog::pitch_type::curve, 8, 50, 0, 12},
+    {pitchlog::pitch_type::curve, 8, 45, 0, 12},
     {pitchlog::pitch_type::fork, 0, 1, 20, 70},
-    {pitchlog::pitch_type::shoot, -50, -8, 0, 12},
+    {pitchlog::pitch_type::shoot, -45, -8, 0, 12},
 };
 
 // Where the ball shows at release, and how big it is then and at the end.
-// Rows are kept well below the tracker's ignored points (search-region row
-// 79, game row 256) and the whole path inside the searched rows.
-constexpr int release_x_min = 300, release_x_max = 420;
-constexpr int release_y_min = ball_area_top + 95, release_y_max = ball_area_top + 150;
-constexpr int start_radius_min_half = 14, start_radius_max_half = 16;  // 7.0 to 8.0 px
-constexpr int end_radius_min_half = 22, end_radius_max_half = 24;      // 11.0 to 12.0 px
+// Every path stays on the dirt lane between the pitcher (rows up to 250) and
+// the batter (columns from 462), below the tracker's ignored points (game row
+// 256) and inside the searched rows.
+constexpr int release_x_min = 300, release_x_max = 395;
+constexpr int release_y_min = ball_area_top + 100, release_y_max = ball_area_top + 150;
+// Radii stay inside the circle search's 6 to 13 px with a margin at both ends,
+// where its estimate of a drawn ball's radius can fall outside the range.
+constexpr int start_radius_min_half = 15, start_radius_max_half = 17;  // 7.5 to 8.5 px
+constexpr int end_radius_min_half = 23, end_radius_max_half = 25;      // 11.5 to 12.5 px
 
 }  // namespace
 

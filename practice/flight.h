@@ -40,8 +40,8 @@ struct flight {
   float start_y = 300.5f;
   float break_x = 0.0f;  // total sideways movement, + to the right on screen
   float break_y = 0.0f;  // total drop, + downward; never negative
-  float start_radius = 7.0f;
-  float end_radius = 11.5f;
+  float start_radius = 8.0f;
+  float end_radius = 12.0f;
   int duration_ms = default_flight_ms;
 };
 
@@ -51,7 +51,7 @@ ball_view ball_at(const flight& f, int ms);
 
 // A plausible path of this pitch type for this hand, varied by the seed:
 // straight stays on one point; fork drops 20 to 70 px and drifts at most 1 px;
-// curve breaks 8 to 50 px sideways (right on screen for a right-hander, left
+// curve breaks 8 to 45 px sideways (right on screen for a right-hander, left
 // for a left-hander), shoot the other way; both sink a little.
 flight make_flight(pitchlog::pitch_type type, hand pitcher_hand, uint64_t seed);
 
