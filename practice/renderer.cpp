@@ -554,14 +554,21 @@ void draw_versus(const game_view& view, render_cache& cache, cv::Mat& picture) {
 }  // namespace
 
 void draw_ball(cv::Mat& picture, float x, float y, float radius, const cv::Scalar& colour) {
-  if (!(radius > 0.0f && radius < 100.0f) || !std::isfinite(x) || !std::isfinite(y)) return;
+  if (picture.type() != CV_8UC3 || !(radius > 0.0f && radius < 100.0f) || !std::isfinite(x) ||
+      !std::isfinite(y))
+    return;
   // Like a filled cv::circle, the disc holds every pixel centre within the
   // radius, so its rim (where a pixel is half covered) lies half a pixel further out.
   const float rim = radius + 0.5f;
-  const int x0 = std::max(0, int(std::floor(x - rim - 1.0f)));
-  const int x1 = std::min(picture.cols - 1, int(std::ceil(x + rim + 1.0f)));
-  const int y0 = std::max(0, int(std::floor(y - rim - 1.0f)));
-  const int y1 = std::min(picture.rows - 1, int(std::ceil(y + rim + 1.0f)));
+  // Bounds are clipped in float first, so a centre far off the picture never
+  // overflows an int.
+  const float left = std::max(0.0f, std::floor(x - rim - 1.0f));
+  const float right = std::min(picture.cols - 1.0f, std::ceil(x + rim + 1.0f));
+  const float top = std::max(0.0f, std::floor(y - rim - 1.0f));
+  const float bottom = std::min(picture.rows - 1.0f, std::ceil(y + rim + 1.0f));
+  if (left > right || top > bottom) return;
+  const int x0 = static_cast<int>(left), x1 = static_cast<int>(right);
+  const int y0 = static_cast<int>(top), y1 = static_cast<int>(bottom);
   for (int j = y0; j <= y1; ++j) {
     auto* row = picture.ptr<cv::Vec3b>(j);
     for (int i = x0; i <= x1; ++i) {
