@@ -8,6 +8,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include <X11/Xlib.h>
+
 namespace fs = std::filesystem;
 
 namespace test_support {
@@ -51,15 +53,19 @@ xvfb_server::xvfb_server(int width, int height) {
       dup2(devnull, STDOUT_FILENO);
       dup2(devnull, STDERR_FILENO);
       execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-             "+extension", "MIT-SHM", "-ac", static_cast<char*>(nullptr));
+             "+extension", "MIT-SHM", "-ac", "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     if (pid_ < 0) return;
     // Wait for the server's socket, or for the server to die (display taken).
     for (int i = 0; i < 100; ++i) {
+      // The socket appears a moment before the server accepts clients.
       if (fs::exists("/tmp/.X11-unix/X" + std::to_string(number))) {
-        display_ = name;
-        break;
+        if (Display* d = XOpenDisplay(name.c_str())) {
+          XCloseDisplay(d);
+          display_ = name;
+          break;
+        }
       }
       int status = 0;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
