@@ -1,4 +1,4 @@
-// The renderer itself: picture format, the cache, seeded noise, and that each
+// The renderer itself: the cache, seeded noise, clipping, and that each
 // changing part of the versus view stays inside its own region.
 #include <cmath>
 #include <limits>
@@ -31,17 +31,6 @@ cv::Rect changed_area(const cv::Mat& a, const cv::Mat& b) {
   std::vector<cv::Point> points;
   cv::findNonZero(mask, points);
   return points.empty() ? cv::Rect() : cv::boundingRect(points);
-}
-
-TEST(Renderer, EveryScreenIsA720By480BgrPicture) {
-  for (int s = 0; s < practice::screen_count; ++s) {
-    game_view v;
-    v.screen = static_cast<game_screen>(s);
-    cv::Mat picture;
-    practice::render_game(v, picture);
-    EXPECT_EQ(picture.size(), cv::Size(practice::game_width, practice::game_height)) << s;
-    EXPECT_EQ(picture.type(), CV_8UC3) << s;
-  }
 }
 
 // One cache reused over changing views draws exactly what a fresh render draws.
