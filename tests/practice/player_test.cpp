@@ -1,0 +1,174 @@
+// The live player under Xvfb: the game window appears at the asked place, its
+// picture is what the renderer draws and what pitchlog's reference picture
+// finds, and every pitch reaches the truth file.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "control/x11_grab.h"
+#include "practice/renderer.h"
+#include "practice/scenario.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace practice;
+using namespace std::chrono_literals;
+
+// Short pitches keep the real-time run at about four seconds.
+constexpr const char* scenario_text = R"({
+  "timeline": [
+    {"screen": "versus", "ms": 2000, "pitcher": "AKAGI", "hand": "right"},
+    {"pitch": "curve", "set_ms": 200, "take_back_ms": 200, "finish_ms": 300, "after_ms": 200},
+    {"screen": "absent", "ms": 200},
+    {"pitch": "fork", "half": "bottom", "pitcher": "BESSHO", "hand": "left", "strikes": 1,
+     "set_ms": 200, "take_back_ms": 200, "finish_ms": 300, "after_ms": 200},
+    {"screen": "game_set", "ms": 200}
+  ]})";
+constexpr int game_x = 500, game_y = 200;
+
+// The desktop of a grab, upright.
+cv::Mat upright(const pitchlog::screen_grab& g) {
+  const cv::Mat rows(g.height, g.width, CV_8UC3, const_cast<uint8_t*>(g.pixels),
+                     static_cast<std::size_t>(((3 * g.width + 3) / 4) * 4));
+  cv::Mat screen;
+  cv::flip(rows, screen, 0);
+  return screen;
+}
+
+// Sets DISPLAY for this process while alive, restoring the old value.
+struct scoped_display {
+  std::string old;
+  bool had = false;
+  explicit scoped_display(const std::string& display) {
+    if (const char* d = std::getenv("DISPLAY")) {
+      had = true;
+      old = d;
+    }
+    setenv("DISPLAY", display.c_str(), 1);
+  }
+  ~scoped_display() {
+    if (had)
+      setenv("DISPLAY", old.c_str(), 1);
+    else
+      unsetenv("DISPLAY");
+  }
+};
+
+// Waits up to `limit` for the child; its exit status, or -1 after killing it.
+int wait_for(pid_t child, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (std::chrono::steady_clock::now() < end) {
+    if (waitpid(child, &status, WNOHANG) == child)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::this_thread::sleep_for(20ms);
+  }
+  kill(child, SIGKILL);
+  waitpid(child, &status, 0);
+  return -1;
+}
+
+TEST(player, plays_a_scenario_in_a_window_and_logs_the_truth) {
+  test_support::xvfb_server x(1366, 768);
+  if (x.display().empty()) GTEST_SKIP() << "Xvfb could not start";
+  test_support::scoped_work_dir dir;
+  std::ofstream("game.json") << scenario_text;
+  std::string error;
+  const std::optional<scenario> game = parse_scenario(scenario_text, error);
+  ASSERT_TRUE(game) << error;
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    setenv("DISPLAY", x.display().c_str(), 1);
+    const std::string gx = std::to_string(game_x), gy = std::to_string(game_y);
+    execl(PITCHLOG_BINARY_DIR "/practice-game", "practice-game", "play", "--scenario", "game.json",
+          "--x", gx.c_str(), "--y", gy.c_str(), "--truth", "truth.jsonl",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+
+  // Grab the root window until the opening versus view shows at (X, Y).
+  cv::Mat expected;
+  render_game(*view_at(*game, 0), expected);
+  const cv::Rect area(game_x, game_y, game_width, game_height);
+  cv::Mat screen;
+  {
+    scoped_display display(x.display());
+    std::ostringstream grab_errors;
+    auto grab = pitchlog::make_x11_grab(grab_errors);
+    const auto give_up = std::chrono::steady_clock::now() + 1800ms;
+    for (;;) {
+      pitchlog::screen_grab g;
+      if (grab(g) && g.width == 1366 && g.height == 768) {
+        screen = upright(g);
+        if (cv::norm(screen(area), expected, cv::NORM_INF) == 0) break;
+      }
+      if (std::chrono::steady_clock::now() > give_up) break;
+      std::this_thread::sleep_for(50ms);
+    }
+  }
+  ASSERT_FALSE(screen.empty()) << "no grab of the X display";
+  EXPECT_EQ(cv::norm(screen(area), expected, cv::NORM_INF), 0)
+      << "the window shows the game picture at (" << game_x << ", " << game_y << ")";
+
+  // pitchlog's game-area picture finds it there.
+  const cv::Mat reference =
+      cv::imread((test_support::source_data_dir() / "低め.png").string(), cv::IMREAD_COLOR);
+  if (!reference.empty()) {
+    cv::Mat scores;
+    cv::matchTemplate(screen, reference, scores, cv::TM_CCOEFF_NORMED);
+    double best = 0;
+    cv::Point at;
+    cv::minMaxLoc(scores, nullptr, &best, nullptr, &at);
+    EXPECT_EQ(at, cv::Point(game_x, game_y));
+    EXPECT_GT(best, 0.5);
+  }
+
+  EXPECT_EQ(wait_for(child, std::chrono::milliseconds(game->end_ms) + 5000ms), 0);
+  std::ifstream truth_file("truth.jsonl");
+  std::string line;
+  for (const truth_pitch& p : truth_of(*game)) {
+    ASSERT_TRUE(std::getline(truth_file, line)) << "pitch " << p.n;
+    EXPECT_EQ(line, truth_line(p));
+  }
+  EXPECT_FALSE(std::getline(truth_file, line)) << "no more pitches than thrown";
+}
+
+TEST(player, refuses_bad_arguments_and_scenarios) {
+  test_support::scoped_work_dir dir;
+  std::ofstream("bad.json") << R"({"timeline": [{"screen": "menu", "ms": 5}]})";
+  struct call {
+    const char* arguments;
+    int exit_code;
+  };
+  const call calls[] = {
+      {"--seed 1 --scenario bad.json", 2},
+      {"--innings 0", 2},
+      {"--x", 2},
+      {"--speed 2", 2},
+      {"--scenario bad.json", 1},
+      {"--scenario missing.json", 1},
+  };
+  for (const call& c : calls) {
+    const std::string command =
+        std::string(PITCHLOG_BINARY_DIR "/practice-game play ") + c.arguments + " 2>/dev/null";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), c.exit_code) << c.arguments;
+  }
+}
+
+}  // namespace
