@@ -83,16 +83,6 @@ TEST(flight, every_burst_sees_a_path_the_tracker_accepts_and_the_type_shows) {
   }
 }
 
-TEST(flight, is_invisible_outside_its_time_and_varies_with_the_seed) {
-  const flight f = make_flight(pitch_type::curve, hand::right, 3);
-  EXPECT_FALSE(ball_at(f, -1).visible);
-  EXPECT_TRUE(ball_at(f, 0).visible);
-  EXPECT_TRUE(ball_at(f, f.duration_ms - 1).visible);
-  EXPECT_FALSE(ball_at(f, f.duration_ms).visible);
-  const flight g = make_flight(pitch_type::curve, hand::right, 4);
-  EXPECT_TRUE(f.start_x != g.start_x || f.start_y != g.start_y || f.break_x != g.break_x);
-}
-
 // ---------------------------------------------------------------- pixels
 
 // The ball search: the first pass, then the rest of the cascade in order.

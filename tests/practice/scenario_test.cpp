@@ -103,12 +103,6 @@ TEST_P(generated_game, survives_its_json_form) {
 
 INSTANTIATE_TEST_SUITE_P(seeds, generated_game, ::testing::Values(1u, 2u, 7u, 42u, 2024u));
 
-TEST(generated_game, of_one_inning_ends_after_two_halves) {
-  const scenario game = generate_scenario(5, 1);
-  for (const step& s : game.steps) EXPECT_EQ(s.inning, 1);
-  EXPECT_EQ(game.steps.back().screen, game_screen::game_set);
-}
-
 // ---------------------------------------------------------------- JSON and timeline
 
 // title 1000 | absent 500 | pitch 1 (0-0) 3200 | pitch 2 (1-0) 3200 | game set 1000
