@@ -1,0 +1,85 @@
+// Cost of following the game on a 1920 x 1080 desktop with the practice game's
+// pictures: one scene-loop pass in the versus view (what runs at every capture
+// between pitches, capture excluded), and one whole locating attempt (three
+// captures through "capture.bmp", the half-size copy through its file, and the
+// coarse and fine searches).
+#include <filesystem>
+#include <string>
+
+#include <benchmark/benchmark.h>
+#include <opencv2/core.hpp>
+
+#include "practice/data_pictures.h"
+#include "practice/desktop.h"
+#include "practice/renderer.h"
+#include "screen/game_area_locator.h"
+#include "screen/scene_recognizer.h"
+
+namespace {
+
+using namespace pitchlog;
+
+const cv::Point origin(600, 300);
+
+template_set practice_templates() {
+  template_set set;
+  for (int i = 0; i < template_count; ++i) {
+    set.images[i] = practice::make_data_picture(practice::data_picture_table[i]);
+  }
+  return set;
+}
+
+void scene_pass_in_the_versus_view(benchmark::State& state) {
+  const template_set templates = practice_templates();
+  practice::game_view view;
+  view.screen = practice::game_screen::versus;
+  cv::Mat game;
+  practice::render_game(view, game);
+  cv::Mat capture(1080, 1920, CV_8UC3, cv::Scalar(48, 40, 32));
+  game.copyTo(capture(cv::Rect(origin, game.size())));
+
+  scene_state scene{.count_checked = 1};
+  int32_t locator_misses = 0;
+  pitch_record record;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(scene_pass(capture, templates, origin, scene, locator_misses, record));
+  }
+}
+BENCHMARK(scene_pass_in_the_versus_view)->Unit(benchmark::kMicrosecond);
+
+void locating_attempt(benchmark::State& state) {
+  const template_set templates = practice_templates();
+  std::string error;
+  std::optional<practice::scenario> game = practice::parse_scenario(
+      R"({"desktop": {"game_x": 600, "game_y": 300},
+          "timeline": [{"screen": "field", "ms": 3600000}]})",
+      error);
+  if (!game) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / "pitchlog-bench-screen";
+  std::filesystem::create_directories(dir);
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  practice::desktop desk = practice::make_desktop(*game);
+  platform p;
+  practice::connect_platform(desk, p);
+  locator_state locator;
+  scene_state scene;
+  trigger_state trigger{.burst_count = 1};
+  ball_state ball;
+  pitch_record record;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(locate_game_area(p, templates, locator, scene, trigger, ball, record));
+  }
+
+  std::filesystem::current_path(previous);
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(locating_attempt)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,97 @@
+// Whole runs of pitchlog on the practice game's in-process desktop, in virtual
+// time, with the reference pictures cut from the practice game itself.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <tuple>
+
+#include "control/main_loop.h"
+#include "practice/data_pictures.h"
+#include "practice/desktop.h"
+#include "practice/scenario.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace pitchlog;
+
+practice::scenario parse(const std::string& json) {
+  std::string error;
+  std::optional<practice::scenario> s = practice::parse_scenario(json, error);
+  EXPECT_TRUE(s) << error;
+  return s.value_or(practice::scenario{});
+}
+
+struct practice_run {
+  test_support::scoped_work_dir dir;
+  practice::desktop desk;
+  platform p;
+  std::ostringstream console;
+  std::unique_ptr<watcher> w = std::make_unique<watcher>();
+
+  explicit practice_run(practice::scenario game) : desk(practice::make_desktop(std::move(game))) {
+    std::string error;
+    EXPECT_TRUE(practice::write_data_pictures(dir.path() / "data", error)) << error;
+    practice::connect_platform(desk, p);
+    p.console = &console;
+  }
+  int run() { return run_watcher(*w, p); }
+};
+
+// Counts per team, slot and type, as the truth log has them.
+using tally = std::map<std::tuple<team, int, pitch_type>, int>;
+
+tally truth_tally(const practice::scenario& s) {
+  tally t;
+  for (const practice::truth_pitch& p : practice::truth_of(s)) {
+    const team pitching =
+        p.inning_half == practice::half::top ? team::batting_second : team::batting_first;
+    ++t[{pitching, p.pitcher_slot, p.type}];
+  }
+  return t;
+}
+
+tally record_tally(const pitch_record& record) {
+  tally t;
+  for (team pitching : {team::batting_first, team::batting_second}) {
+    for (int slot = 0; slot < pitchers_per_team; ++slot) {
+      const pitcher_record& p = record.teams[static_cast<int>(pitching)].pitchers[slot];
+      for (int type = 0; type < pitch_type_count; ++type) {
+        const double n = p.type_count[static_cast<int>(situation::all_pitches)][type];
+        if (n > 0) t[{pitching, slot, static_cast<pitch_type>(type)}] = static_cast<int>(n);
+      }
+    }
+  }
+  return t;
+}
+
+TEST(main_loop_on_the_practice_game, records_each_pitch_for_its_pitcher) {
+  const practice::scenario game = parse(R"({
+    "desktop": {"width": 1280, "height": 800, "game_x": 301, "game_y": 157, "pattern": "checker"},
+    "timeline": [
+      {"screen": "play_ball", "ms": 1500},
+      {"pitch": "straight", "pitcher": "AKAGI", "hand": "right", "half": "top",
+       "balls": 0, "strikes": 0},
+      {"pitch": "curve", "balls": 0, "strikes": 1},
+      {"pitch": "fork", "balls": 1, "strikes": 2},
+      {"screen": "field", "ms": 1200},
+      {"screen": "scoreboard", "ms": 1000, "half": "bottom"},
+      {"pitch": "shoot", "pitcher": "KURODA", "hand": "left", "half": "bottom",
+       "balls": 0, "strikes": 0},
+      {"pitch": "curve", "balls": 0, "strikes": 1},
+      {"screen": "time_out", "ms": 800},
+      {"pitch": "straight", "pitcher": "MIDORI", "hand": "right", "half": "top",
+       "balls": 0, "strikes": 0},
+      {"screen": "field", "ms": 1000}
+    ]})");
+  practice_run r(game);
+  EXPECT_EQ(r.run(), -1);  // the desktop is gone once the scenario is over
+  EXPECT_EQ(record_tally(r.w->record), truth_tally(game));
+  EXPECT_EQ(r.w->record.teams[static_cast<int>(team::batting_second)].pitcher_slot, 1);
+  EXPECT_EQ(r.w->record.teams[static_cast<int>(team::batting_first)].pitcher_slot, 0);
+  EXPECT_EQ(r.w->trigger.burst_count, 6);
+}
+
+}  // namespace
