@@ -3,6 +3,7 @@
 //   practice-game render --screen NAME ...  writes one game picture
 //   practice-game sheet --out FILE          writes a labelled contact sheet of every screen
 //   practice-game play ...                  plays a game in an X11 window
+//   practice-game expect --truth FILE ...   the reports a correct watcher prints for a truth log
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "practice/data_pictures.h"
+#include "practice/expected_report.h"
 #include "practice/player.h"
 #include "practice/renderer.h"
 
@@ -42,6 +44,7 @@ const char* const usage =
     "                            --out FILE.png\n"
     "       practice-game sheet --out FILE.png\n"
     "       practice-game play [--seed N | --scenario FILE] [--x X --y Y] [--truth FILE]\n"
+    "       practice-game expect --truth FILE [--out FILE] [--report FILE]\n"
     "screens: title warning play_ball versus field time_out scoreboard\n"
     "         opponent_time_out_wait game_set cut_in\n";
 
@@ -208,6 +211,7 @@ int main(int argc, char** argv) {
   if (command == "render") return run_render(argc, argv);
   if (command == "sheet") return run_sheet(argc, argv);
   if (command == "play") return practice::run_play_command(argc - 1, argv + 1);
+  if (command == "expect") return practice::run_expect_command(argc - 1, argv + 1);
   std::fputs(usage, stderr);
   return 2;
 }
