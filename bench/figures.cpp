@@ -1,0 +1,468 @@
+// bench_figures: pitchlog's cost on a 1920 x 1080 desktop, in one table.
+//
+// On a private Xvfb it measures, each figure as a median over repeated runs:
+//   - the capture overhead beyond the 60 ms pause (grab, conversion, write of
+//     "capture.bmp", load back), beside plain XGetImage with a truncating write;
+//   - the CPU share of a real pitchlog process watching the practice game's
+//     versus view with no pitch (user + system time over wall time);
+//   - one locating attempt that locks and one that misses, and the CPU share of
+//     a real pitchlog process while the game picture is absent;
+//   - the per-pitch analysis over a whole practice game (in a child process on
+//     the practice game's in-process desktop): from the last burst capture to
+//     the last report line, and that child's peak resident memory.
+// pitchlog and practice-game are taken from the folder this tool lives in.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <opencv2/core/utility.hpp>
+
+#include "bench/bench_xvfb.h"
+#include "control/main_loop.h"
+#include "control/screen_capture.h"
+#include "control/template_store.h"
+#include "control/x11_grab.h"
+#include "practice/data_pictures.h"
+#include "practice/desktop.h"
+#include "practice/scenario.h"
+#include "screen/capture_frame.h"
+#include "screen/game_area_locator.h"
+
+namespace fs = std::filesystem;
+using namespace pitchlog;
+using clock_type = std::chrono::steady_clock;
+
+namespace {
+
+// pitchlog's own choice (src/main.cpp): OpenCV works on the calling thread only.
+constexpr int opencv_threads = 1;
+
+constexpr int capture_repeats = 60;
+constexpr int lock_repeats = 9;
+constexpr int miss_attempts = 15;
+constexpr int watch_windows = 6;  // six windows of five seconds: 30 s of watching
+constexpr int watch_window_s = 5;
+constexpr int absent_windows = 3;
+constexpr uint64_t game_seed = 3;
+constexpr int game_innings = 1;
+
+double ms_since(clock_type::time_point start) {
+  return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
+}
+
+double median(std::vector<double> v) {
+  if (v.empty()) return 0.0;
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+std::string load_average() {
+  std::ifstream in("/proc/loadavg");
+  std::string one, five, fifteen;
+  in >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
+}
+
+// ---- child processes -------------------------------------------------------
+
+// Starts `argv` in `dir` with standard input, output and error on /dev/null.
+pid_t spawn(const fs::path& dir, const std::vector<std::string>& argv) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, STDIN_FILENO);
+    dup2(devnull, STDOUT_FILENO);
+    dup2(devnull, STDERR_FILENO);
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+void stop(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+}
+
+// User + system time of a running process, in ms, from its own accounting.
+double process_cpu_ms(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t close = text.rfind(')');  // the command name may hold spaces
+  if (close == std::string::npos) return -1.0;
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  double utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14) utime = std::stod(field);
+    if (i == 15) stime = std::stod(field);
+  }
+  return (utime + stime) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Peak resident memory of a running process, in MB.
+double process_peak_mb(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  }
+  return 0.0;
+}
+
+// CPU share (percent of one core) of `pid` in each of `windows` windows of
+// `seconds` of wall time.
+std::vector<double> cpu_shares(pid_t pid, int windows, int seconds) {
+  std::vector<double> shares;
+  for (int i = 0; i < windows; ++i) {
+    const double cpu0 = process_cpu_ms(pid);
+    const auto start = clock_type::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double cpu1 = process_cpu_ms(pid);
+    const double wall = ms_since(start);
+    if (cpu0 < 0 || cpu1 < 0) break;  // the process is gone
+    shares.push_back(100.0 * (cpu1 - cpu0) / wall);
+  }
+  return shares;
+}
+
+// A working folder with the reference pictures pitchlog loads.
+fs::path make_work_dir(const std::string& name) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("pitchlog-figures-" + std::to_string(getpid())) / name;
+  fs::create_directories(dir);
+  fs::create_directory_symlink(fs::path(PITCHLOG_SOURCE_DIR) / "data", dir / "data");
+  return dir;
+}
+
+// ---- figures ---------------------------------------------------------------
+
+struct figures {
+  double capture_ms = 0, reference_ms = 0;
+  std::vector<double> versus_share;
+  double versus_peak_mb = 0;
+  double lock_ms = 0, miss_ms = 0;
+  std::vector<double> absent_share;
+  std::vector<double> analysis_ms;
+  int pitches_thrown = 0;
+  double game_peak_mb = 0;
+};
+
+// The straightforward writer the capture path is measured against.
+bool write_truncating(const screen_grab& grab) {
+  const std::array<uint8_t, 54> header = bmp_header(grab.width, grab.height);
+  const size_t size = static_cast<size_t>(bmp_stride(grab.width)) * grab.height;
+  const int fd = open(capture_file_name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return false;
+  const bool ok = write(fd, header.data(), header.size()) == 54 &&
+                  write(fd, grab.pixels, size) == static_cast<ssize_t>(size);
+  close(fd);
+  return ok;
+}
+
+// capture_screen without its pause plus the load, against XGetImage, a
+// truncating write and the same load; interleaved so both see the same load.
+bool measure_capture(figures& f) {
+  std::ostream quiet(nullptr);
+  x11_grabber_ptr shared = open_x11_grabber(quiet, x11_fetch::shared_memory);
+  x11_grabber_ptr plain = open_x11_grabber(quiet, x11_fetch::get_image);
+  if (!shared || !plain) return false;
+  platform p;
+  p.grab_screen = [&](screen_grab& g) { return x11_grab_screen(*shared, g); };
+  p.pause = [](int) {};
+  std::vector<double> ours, reference;
+  for (int i = 0; i <= capture_repeats; ++i) {
+    auto start = clock_type::now();
+    const cv::Mat frame = capture_frame(p);
+    const double t = ms_since(start);
+    start = clock_type::now();
+    screen_grab grab;
+    const bool grabbed = x11_grab_screen(*plain, grab) && write_truncating(grab);
+    const cv::Mat frame2 = as_stored_load(capture_file_name);
+    const double r = ms_since(start);
+    if (frame.empty() || !grabbed || frame2.empty()) return false;
+    if (i == 0) continue;  // warm-up
+    ours.push_back(t);
+    reference.push_back(r);
+  }
+  f.capture_ms = median(ours);
+  f.reference_ms = median(reference);
+  return x11_grabber_fetch(*shared) == x11_fetch::shared_memory;
+}
+
+// Whole locating attempts on the live desktop, pauses skipped: with the game
+// shown each call locks (two captures, the coarse and fine searches, and the
+// one play-ball check); with it absent each attempt misses, and the grab that
+// follows the last counted one fails so that the locator returns.
+double measure_locating(const template_set& templates, int repeats, int grabs_per_run) {
+  std::ostream quiet(nullptr);
+  x11_grabber_ptr grabber = open_x11_grabber(quiet);
+  if (!grabber) return -1.0;
+  int grabs_left = 0;
+  platform p;
+  p.grab_screen = [&](screen_grab& g) {
+    if (grabs_per_run > 0 && grabs_left-- <= 0) return false;
+    return x11_grab_screen(*grabber, g);
+  };
+  p.pause = [](int) {};
+  std::vector<double> times;
+  for (int i = 0; i <= repeats; ++i) {
+    locator_state locator;
+    scene_state scene;
+    trigger_state trigger{.burst_count = 1};  // work images are made before the first pitch only
+    ball_state ball;
+    pitch_record record;
+    grabs_left = grabs_per_run;
+    const auto start = clock_type::now();
+    locate_game_area(p, templates, locator, scene, trigger, ball, record);
+    const double t = ms_since(start) / (grabs_per_run > 0 ? grabs_per_run : 1);
+    if (i > 0) times.push_back(t);
+  }
+  return median(times);
+}
+
+// Records when each capture's pause starts and when each console line is
+// flushed, to time the analysis from the last burst capture to the report.
+struct event_log {
+  struct event {
+    bool flush;
+    clock_type::time_point at;
+  };
+  std::vector<event> events;
+};
+
+class timed_console : public std::stringbuf {
+ public:
+  explicit timed_console(event_log& log) : log_(log) {}
+
+ protected:
+  int sync() override {
+    log_.events.push_back({true, clock_type::now()});
+    str({});
+    return 0;
+  }
+
+ private:
+  event_log& log_;
+};
+
+// Per report: from the start of the pause of the capture before it (frame 11;
+// its load is counted in the analysis) to its last line.
+std::vector<double> analysis_times(const event_log& log) {
+  std::vector<double> times;
+  clock_type::time_point last_capture{};
+  for (size_t i = 0; i < log.events.size(); ++i) {
+    if (!log.events[i].flush) {
+      last_capture = log.events[i].at;
+      continue;
+    }
+    size_t end = i;
+    while (end + 1 < log.events.size() && log.events[end + 1].flush) ++end;
+    times.push_back(
+        std::chrono::duration<double, std::milli>(log.events[end].at - last_capture).count());
+    i = end;
+  }
+  return times;
+}
+
+// The child's part: a whole practice game at 1920 x 1080 on the in-process
+// desktop, in virtual time; prints the number of pitches thrown, then the
+// analysis time of every reported pitch.
+int run_practice_game() {
+  cv::setNumThreads(opencv_threads);
+  const fs::path dir = make_work_dir("game");
+  fs::current_path(dir);
+  practice::scenario game = practice::generate_scenario(game_seed, game_innings);
+  game.desktop.width = 1920;
+  game.desktop.height = 1080;
+  practice::finish_scenario(game);
+  const size_t thrown = practice::truth_of(game).size();
+  practice::desktop desk = practice::make_desktop(std::move(game));
+  event_log log;
+  platform p;
+  practice::connect_platform(desk, p);
+  p.pause = [&](int milliseconds) {
+    if (milliseconds > 0) log.events.push_back({false, clock_type::now()});
+    practice::pause_desktop(desk, milliseconds);
+  };
+  timed_console console_buffer(log);
+  std::ostream console(&console_buffer);
+  p.console = &console;
+  p.error = &std::cerr;
+  run_pitchlog(p);
+  std::cout << thrown;
+  for (double t : analysis_times(log)) std::cout << ' ' << t;
+  std::cout << std::endl;
+  fs::current_path(fs::temp_directory_path());
+  fs::remove_all(dir.parent_path());
+  return 0;
+}
+
+// Runs the practice game in a child (so that its peak memory is its own).
+bool measure_practice_game(figures& f) {
+  int out[2];
+  if (pipe(out) != 0) return false;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    execl("/proc/self/exe", "bench_figures", "--practice-game", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  std::string text;
+  std::array<char, 4096> chunk;
+  for (ssize_t n; (n = read(out[0], chunk.data(), chunk.size())) > 0;) text.append(chunk.data(), n);
+  close(out[0]);
+  int status = 0;
+  rusage usage{};
+  if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return false;
+  std::istringstream in(text);
+  in >> f.pitches_thrown;
+  for (double t; in >> t;) f.analysis_ms.push_back(t);
+  f.game_peak_mb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  return !f.analysis_ms.empty();
+}
+
+// ---- the table -------------------------------------------------------------
+
+void row(const char* name, const std::string& value, const std::string& reference,
+         const std::string& target, const char* verdict) {
+  std::printf("%-46s %-18s %-12s %-26s %s\n", name, value.c_str(), reference.c_str(),
+              target.c_str(), verdict);
+}
+
+std::string fixed(double v, const char* unit, int digits = 1) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*f %s", digits, v, unit);
+  return buffer;
+}
+
+const char* pass(bool ok) {
+  return ok ? "PASS" : "FAIL";
+}
+
+bool print_table(const figures& f, const std::string& load_before) {
+  const double versus = median(f.versus_share);
+  const double absent = median(f.absent_share);
+  const double analysis = median(f.analysis_ms);
+  const double worst =
+      f.analysis_ms.empty() ? 0.0 : *std::max_element(f.analysis_ms.begin(), f.analysis_ms.end());
+  const bool capture_ok = f.capture_ms <= 5.0 && f.capture_ms * 4.0 <= f.reference_ms;
+  const bool versus_ok = !f.versus_share.empty() && versus <= 8.0;
+  const bool analysis_ok = !f.analysis_ms.empty() && analysis <= 60.0;
+  const bool memory_ok = f.game_peak_mb > 0 && f.game_peak_mb <= 150.0;
+
+  std::printf("\npitchlog figures, 1920 x 1080 on Xvfb, OpenCV threads %d\n", opencv_threads);
+  std::printf("load average: %s before, %s after\n\n", load_before.c_str(), load_average().c_str());
+  row("figure", "value", "reference", "target", "");
+  row("capture overhead beyond the pause (median)", fixed(f.capture_ms, "ms", 2),
+      fixed(f.reference_ms, "ms", 2), "<= 5 ms, >= 4x below ref", pass(capture_ok));
+  row("CPU share, versus view without a pitch", fixed(versus, "%"), "", "<= 8 %", pass(versus_ok));
+  row("locating attempt that locks (median)", fixed(f.lock_ms, "ms"), "", "report", "");
+  row("locating attempt that misses (median)", fixed(f.miss_ms, "ms"), "", "report", "");
+  row("CPU share, game picture absent", fixed(absent, "%"), "", "report", "");
+  const std::string pitches = std::to_string(f.analysis_ms.size()) + " of " +
+                              std::to_string(f.pitches_thrown) + " pitches reported";
+  row("per-pitch analysis, median", fixed(analysis, "ms"), "", "<= 60 ms", pass(analysis_ok));
+  row("per-pitch analysis, worst", fixed(worst, "ms"), "", pitches, "");
+  row("peak resident memory, whole practice game", fixed(f.game_peak_mb, "MB"), "", "<= 150 MB",
+      pass(memory_ok));
+  row("peak resident memory, watching (pitchlog)", fixed(f.versus_peak_mb, "MB"), "", "report", "");
+  return capture_ok && versus_ok && analysis_ok && memory_ok;
+}
+
+int measure_all() {
+  cv::setNumThreads(opencv_threads);
+  const std::string load_before = load_average();
+  const fs::path tools = fs::canonical("/proc/self/exe").parent_path();
+  figures f;
+
+  // The practice game first, before any server or child is running.
+  std::cerr << "bench_figures: a whole practice game in virtual time..." << std::endl;
+  if (!measure_practice_game(f)) {
+    std::cerr << "bench_figures: the practice game run failed\n";
+    return 1;
+  }
+
+  bench::xvfb server;
+  if (!server.start()) {
+    std::cerr << "bench_figures: cannot start Xvfb\n";
+    return 1;
+  }
+  setenv("DISPLAY", server.display.c_str(), 1);
+  const fs::path work = make_work_dir("watch");
+  fs::current_path(work);
+
+  std::cerr << "bench_figures: capture overhead..." << std::endl;
+  if (!measure_capture(f)) {
+    std::cerr << "bench_figures: no MIT-SHM grab of " << server.display << "\n";
+    return 1;
+  }
+
+  // The versus view with no pitch, for longer than everything below takes.
+  {
+    std::ofstream("versus.json") << R"({"desktop": {"game_x": 600, "game_y": 300},
+               "timeline": [{"screen": "versus", "ms": 600000}]})";
+  }
+  const pid_t game = spawn(work, {(tools / "practice-game").string(), "play", "--scenario",
+                                  (work / "versus.json").string()});
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+
+  template_set templates;
+  if (!load_template_set(templates)) {
+    std::cerr << "bench_figures: cannot load the reference pictures\n";
+    stop(game);
+    return 1;
+  }
+  std::cerr << "bench_figures: locating attempts..." << std::endl;
+  f.lock_ms = measure_locating(templates, lock_repeats, 0);
+
+  std::cerr << "bench_figures: pitchlog watching the versus view for "
+            << watch_windows * watch_window_s << " s..." << std::endl;
+  const pid_t watcher = spawn(work, {(tools / "pitchlog").string()});
+  std::this_thread::sleep_for(std::chrono::seconds(3));  // start-up and the lock
+  f.versus_share = cpu_shares(watcher, watch_windows, watch_window_s);
+  f.versus_peak_mb = process_peak_mb(watcher);
+  stop(watcher);
+  stop(game);
+
+  std::cerr << "bench_figures: the game picture absent..." << std::endl;
+  f.miss_ms = measure_locating(templates, 3, miss_attempts);
+  const pid_t searcher = spawn(work, {(tools / "pitchlog").string()});
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  f.absent_share = cpu_shares(searcher, absent_windows, watch_window_s);
+  stop(searcher);
+
+  fs::current_path(fs::temp_directory_path());
+  fs::remove_all(work.parent_path());
+  return print_table(f, load_before) ? 0 : 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--practice-game") return run_practice_game();
+  return measure_all();
+}
