@@ -1,0 +1,121 @@
+// build/pitchlog watching the practice game live: the game in its X11 window on
+// a private Xvfb, pitchlog grabbing that display in real time, and text.txt
+// compared with the reports a correct watcher prints for the truth log.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "practice/expected_report.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Fourteen pitches in about forty seconds: both hands, a pitcher change in
+// each team, interludes between them.
+constexpr const char* short_game = R"({
+  "timeline": [
+    {"screen": "title", "ms": 1500},
+    {"screen": "play_ball", "ms": 1500},
+    {"screen": "scoreboard", "ms": 1000, "inning": 1, "half": "top"},
+    {"pitch": "straight", "pitcher": "AKAGI", "hand": "right", "half": "top", "balls": 0, "strikes": 0},
+    {"pitch": "curve", "balls": 0, "strikes": 1},
+    {"pitch": "fork", "balls": 0, "strikes": 2},
+    {"pitch": "shoot", "balls": 1, "strikes": 2},
+    {"screen": "field", "ms": 1000},
+    {"pitch": "curve", "balls": 0, "strikes": 0},
+    {"screen": "time_out", "ms": 1000},
+    {"pitch": "shoot", "pitcher": "SHIROI", "hand": "left", "balls": 0, "strikes": 1},
+    {"pitch": "straight", "balls": 1, "strikes": 1},
+    {"screen": "scoreboard", "ms": 1000, "half": "bottom"},
+    {"pitch": "fork", "pitcher": "KURODA", "hand": "left", "half": "bottom", "balls": 0, "strikes": 0},
+    {"pitch": "curve", "balls": 1, "strikes": 0},
+    {"pitch": "straight", "balls": 1, "strikes": 1},
+    {"screen": "cut_in", "ms": 1200},
+    {"pitch": "shoot", "pitcher": "MIDORI", "hand": "right", "balls": 0, "strikes": 0},
+    {"pitch": "fork", "balls": 0, "strikes": 1},
+    {"pitch": "curve", "balls": 0, "strikes": 2},
+    {"pitch": "straight", "balls": 1, "strikes": 2},
+    {"screen": "game_set", "ms": 2000}]})";
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Starts `argv` in `dir` on `display`, its output into `out_file`.
+pid_t start(const std::vector<std::string>& argv, const fs::path& dir, const std::string& display,
+            const fs::path& out_file) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  if (chdir(dir.c_str()) != 0) _exit(126);
+  setenv("DISPLAY", display.c_str(), 1);
+  const int in = open("/dev/null", O_RDONLY);
+  const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  dup2(in, STDIN_FILENO);
+  dup2(out, STDOUT_FILENO);
+  dup2(out, STDERR_FILENO);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
+TEST(live_run, pitchlog_records_every_pitch_of_the_practice_game_as_thrown) {
+  const fs::path bin(PITCHLOG_BINARY_DIR);
+  ASSERT_TRUE(fs::exists(bin / "pitchlog") && fs::exists(bin / "practice-game"))
+      << "build pitchlog and practice-game first";
+  test_support::xvfb_server x(1920, 1080);
+  if (x.display().empty()) GTEST_SKIP() << "Xvfb could not start, so there is no live desktop";
+
+  test_support::scoped_work_dir dir;
+  fs::copy(test_support::source_data_dir(), dir.path() / "data");
+  std::ofstream(dir.path() / "game.json") << short_game;
+
+  const pid_t watcher =
+      start({(bin / "pitchlog").string()}, dir.path(), x.display(), dir.path() / "console.txt");
+  const pid_t game = start({(bin / "practice-game").string(), "play", "--scenario", "game.json",
+                            "--x", "333", "--y", "222", "--truth", "truth.jsonl"},
+                           dir.path(), x.display(), dir.path() / "game.txt");
+  int status = 0;
+  ASSERT_EQ(waitpid(game, &status, 0), game);
+  // The last report is long written: the game ends on two seconds of game set.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  kill(watcher, SIGTERM);
+  int watcher_status = 0;
+  waitpid(watcher, &watcher_status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(dir.path() / "game.txt");
+  EXPECT_TRUE(WIFSIGNALED(watcher_status)) << "pitchlog ended on its own:\n"
+                                           << read_file(dir.path() / "console.txt");
+
+  std::vector<practice::truth_pitch> truth;
+  std::istringstream lines(read_file(dir.path() / "truth.jsonl"));
+  for (std::string line; std::getline(lines, line);) {
+    std::string error;
+    const std::optional<practice::truth_pitch> p = practice::parse_truth_line(line, error);
+    ASSERT_TRUE(p) << error;
+    truth.push_back(*p);
+  }
+  ASSERT_GE(truth.size(), 10u);
+  const practice::report_check c =
+      practice::check_reports(truth, read_file(dir.path() / "text.txt"));
+  EXPECT_EQ(c.recorded, c.thrown);
+  EXPECT_EQ(c.as_thrown, c.thrown);
+  EXPECT_TRUE(c.identical) << c.first_difference;
+}
+
+}  // namespace
