@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "end_to_end/x11_keys.h"
 #include "practice/expected_report.h"
 #include "support/test_support.h"
 
@@ -50,6 +52,15 @@ constexpr const char* short_game = R"({
     {"pitch": "curve", "balls": 0, "strikes": 2},
     {"pitch": "straight", "balls": 1, "strikes": 2},
     {"screen": "game_set", "ms": 2000}]})";
+
+// One pitch, then one whose inning sign is hidden, then a long field view.
+constexpr const char* unreadable_inning = R"({
+  "desktop": {"width": 1280, "height": 800},
+  "timeline": [
+    {"screen": "play_ball", "ms": 1500},
+    {"pitch": "curve", "pitcher": "AKAGI", "hand": "right", "half": "top", "balls": 0, "strikes": 0},
+    {"pitch": "fork", "balls": 0, "strikes": 1, "inning_sign": false},
+    {"screen": "field", "ms": 60000}]})";
 
 std::string read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -115,6 +126,72 @@ TEST(live_run, pitchlog_records_every_pitch_of_the_practice_game_as_thrown) {
       practice::check_reports(truth, read_file(dir.path() / "text.txt"));
   EXPECT_EQ(c.recorded, c.thrown);
   EXPECT_EQ(c.as_thrown, c.thrown);
+  EXPECT_TRUE(c.identical) << c.first_difference;
+}
+
+// Waits up to `seconds` for the process to end; its wait status, or -1.
+int wait_for(pid_t pid, int seconds) {
+  for (int i = 0; i < seconds * 20; ++i) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return status;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return -1;
+}
+
+TEST(live_run, an_unreadable_inning_shows_the_burst_and_ends_with_0_after_a_key) {
+  const fs::path bin(PITCHLOG_BINARY_DIR);
+  ASSERT_TRUE(fs::exists(bin / "pitchlog") && fs::exists(bin / "practice-game"))
+      << "build pitchlog and practice-game first";
+  test_support::xvfb_server x(1280, 800);
+  if (x.display().empty()) GTEST_SKIP() << "Xvfb could not start, so there is no live desktop";
+
+  test_support::scoped_work_dir dir;
+  fs::copy(test_support::source_data_dir(), dir.path() / "data");
+  std::ofstream(dir.path() / "game.json") << unreadable_inning;
+  const pid_t watcher =
+      start({(bin / "pitchlog").string()}, dir.path(), x.display(), dir.path() / "console.txt");
+  const pid_t game = start({(bin / "practice-game").string(), "play", "--scenario", "game.json",
+                            "--x", "200", "--y", "100", "--truth", "truth.jsonl"},
+                           dir.path(), x.display(), dir.path() / "game.txt");
+
+  // All twelve images shown: the trigger frame and frames 1 to 11 in eleven windows.
+  auto all_shown = [&] {
+    const std::vector<std::string> names = x11_keys::window_names(x.display());
+    for (int i = 1; i <= 11; ++i)
+      if (std::find(names.begin(), names.end(), "src_img" + std::to_string(i)) == names.end())
+        return false;
+    return true;
+  };
+  bool shown = false;
+  for (int i = 0; i < 300 && !shown; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    shown = all_shown();
+  }
+  EXPECT_TRUE(shown) << read_file(dir.path() / "console.txt");
+  // The windows wait for a key; until then pitchlog keeps running.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(wait_for(watcher, 0), -1);
+  EXPECT_TRUE(x11_keys::press_return(x.display(), "src_img1"));
+  const int status = wait_for(watcher, 20);
+  if (status == -1) {
+    kill(watcher, SIGKILL);
+    waitpid(watcher, nullptr, 0);
+  }
+  kill(game, SIGTERM);
+  waitpid(game, nullptr, 0);
+  ASSERT_NE(status, -1) << "pitchlog did not end after the key";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  // The report of the first pitch is whole in text.txt.
+  std::string error;
+  std::istringstream lines(read_file(dir.path() / "truth.jsonl"));
+  std::string line;
+  ASSERT_TRUE(std::getline(lines, line));
+  const std::optional<practice::truth_pitch> p = practice::parse_truth_line(line, error);
+  ASSERT_TRUE(p) << error;
+  const practice::report_check c =
+      practice::check_reports({*p}, read_file(dir.path() / "text.txt"));
   EXPECT_TRUE(c.identical) << c.first_difference;
 }
 
