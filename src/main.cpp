@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include <opencv2/core/utility.hpp>
 #include <opencv2/highgui.hpp>
 #include <opencv2/imgcodecs.hpp>
 
@@ -53,6 +54,12 @@ bool has_display() {
 }  // namespace
 
 int main() {
+  // OpenCV works on this thread alone. pitchlog shares the machine with the
+  // game: between pitches it matches small regions, where worker threads save
+  // almost no time, and a pitch's ball search is short enough on one core,
+  // which leaves the other core to the game.
+  cv::setNumThreads(1);
+
   pitchlog::platform p;
   p.console = &std::cout;
   p.error = &std::cerr;
