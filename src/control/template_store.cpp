@@ -77,11 +77,27 @@ bool can_match(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& temp
   return templ.cols <= region.width && templ.rows <= region.height;
 }
 
+// A picture of one colour has no pattern to correlate: its coefficient is
+// 0 / 0, which the matcher reports as a perfect 1 everywhere. Almost every
+// picture differs from its first pixel within a few bytes.
+bool is_single_colour(const cv::Mat& templ) {
+  const size_t pixel_bytes = templ.elemSize();
+  const size_t row_bytes = templ.cols * pixel_bytes;
+  const uint8_t* first = templ.ptr<uint8_t>(0);
+  for (int y = 0; y < templ.rows; ++y) {
+    const uint8_t* row = templ.ptr<uint8_t>(y);
+    for (size_t i = 0; i < row_bytes; ++i) {
+      if (row[i] != first[i % pixel_bytes]) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 match_result match_template(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& templ) {
   match_result result;
-  if (!can_match(frame, region, templ)) {
+  if (!can_match(frame, region, templ) || is_single_colour(templ)) {
     result.best_score = std::numeric_limits<double>::quiet_NaN();
     result.worst_score = std::numeric_limits<double>::quiet_NaN();
     return result;

@@ -65,7 +65,8 @@ struct match_result {
 
 // Normalised correlation coefficient (TM_CCOEFF_NORMED) of `templ` inside
 // `region` of `frame`. A region past the frame's edge, a template larger than
-// the region, or an empty or mismatched picture gives best_score NaN (a miss).
+// the region, an empty or mismatched picture, or a template of a single colour
+// (no pattern to correlate) gives best_score NaN (a miss).
 match_result match_template(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& templ);
 
 // The hit rule of every check: score strictly above the threshold; NaN misses.
