@@ -11,8 +11,10 @@ inline constexpr int missing_picture_exit = -1;
 inline constexpr int report_file_exit = 1;
 
 // Loads the reference pictures and opens "text.txt". Returns 0 when the run
-// may go on, else its exit code: -1 for a missing picture (after the message
-// and one character read; text.txt untouched), 1 when text.txt cannot be opened.
+// may go on, else its exit code: -1 for a missing picture, or for one larger
+// than every region it is matched in (after the message, for the latter a line
+// naming it on the error stream, and one character read; text.txt untouched),
+// 1 when text.txt cannot be opened.
 int start_up(template_set& templates, report_state& report, const platform& p);
 
 }  // namespace pitchlog

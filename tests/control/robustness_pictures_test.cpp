@@ -1,0 +1,400 @@
+// Wrong reference pictures in data/: every one of the eighteen start-up and
+// four on-demand pictures missing, unreadable, too large, featureless, or in
+// another PNG format. Whole runs on the practice game's in-process desktop in
+// virtual time; a picture that cannot be loaded at start-up ends the run there,
+// anything else gives misses and the run goes on.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <tuple>
+
+#include <unistd.h>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "control/data_path.h"
+#include "control/main_loop.h"
+#include "practice/data_pictures.h"
+#include "practice/desktop.h"
+#include "practice/scenario.h"
+#include "record/shift_jis.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace pitchlog;
+namespace fs = std::filesystem;
+
+// What a run with one wrong picture comes to.
+enum class outcome {
+  refused,        // start-up message, one character read, -1; text.txt untouched
+  refused_named,  // the same, plus one line on standard error naming the picture
+  full,           // every pitch recorded for its pitcher, the run ends when the desktop goes
+  nothing,        // the game is never found: no report, the run ends when the desktop goes
+  inspection,     // the inning half cannot be read: inspection exit, 0
+  runs,           // some pitches are missed or misread; the run still ends when the desktop goes
+};
+
+enum class defect { missing, empty_file, not_png, truncated, oversized, one_pixel, single_colour };
+
+const char* defect_name(defect d) {
+  switch (d) {
+    case defect::missing:
+      return "missing";
+    case defect::empty_file:
+      return "empty_file";
+    case defect::not_png:
+      return "not_png";
+    case defect::truncated:
+      return "truncated";
+    case defect::oversized:
+      return "oversized";
+    case defect::one_pixel:
+      return "one_pixel";
+    case defect::single_colour:
+      break;
+  }
+  return "single_colour";
+}
+
+// One row per picture, in the order of the practice game's data table: a size
+// larger than every region it is matched in, and the run's outcome when the
+// picture is too large, and when it never hits.
+struct picture_row {
+  const char* name;
+  cv::Size oversize;
+  outcome when_oversized;
+  outcome when_missed;
+};
+
+constexpr int desktop_width = 800, desktop_height = 600;
+
+const picture_row picture_rows[22] = {
+    {"game_area", {desktop_width + 1, desktop_height + 1}, outcome::nothing, outcome::nothing},
+    {"count_no_ball_no_strike", {101, 131}, outcome::refused_named, outcome::full},
+    {"count_two_strikes", {101, 131}, outcome::refused_named, outcome::full},
+    {"ball_count", {300, 300}, outcome::full, outcome::full},
+    {"versus_ground", {41, 81}, outcome::refused_named, outcome::nothing},
+    {"field_ground", {71, 61}, outcome::refused_named, outcome::full},
+    {"time_out", {91, 61}, outcome::refused_named, outcome::full},
+    {"scoreboard", {61, 51}, outcome::refused_named, outcome::full},
+    {"title", {131, 101}, outcome::refused_named, outcome::full},
+    {"warning", {131, 91}, outcome::refused_named, outcome::full},
+    {"finish_pose_right", {121, 101}, outcome::refused_named, outcome::runs},
+    {"finish_pose_left", {121, 101}, outcome::refused_named, outcome::runs},
+    {"game_set", {111, 41}, outcome::refused_named, outcome::full},
+    {"play_ball", {721, 481}, outcome::refused_named, outcome::full},
+    {"opponent_time_out_wait", {131, 51}, outcome::refused_named, outcome::full},
+    {"take_back_pose_right", {300, 300}, outcome::full, outcome::full},
+    {"take_back_pose_left", {300, 300}, outcome::full, outcome::full},
+    {"half_game_area",
+     {desktop_width / 2 + 1, desktop_height / 2 + 1},
+     outcome::nothing,
+     outcome::nothing},
+    {"top_sign", {81, 41}, outcome::inspection, outcome::inspection},
+    {"bottom_sign", {81, 41}, outcome::inspection, outcome::inspection},
+    {"right_hand_sign", {131, 51}, outcome::full, outcome::full},
+    {"left_hand_sign", {131, 51}, outcome::runs, outcome::runs},
+};
+constexpr int startup_pictures = 18;
+
+outcome expected(int picture, defect d) {
+  const picture_row& row = picture_rows[picture];
+  switch (d) {
+    case defect::missing:
+    case defect::empty_file:
+    case defect::not_png:
+    case defect::truncated:
+      return picture < startup_pictures ? outcome::refused : row.when_missed;
+    case defect::oversized:
+      return row.when_oversized;
+    case defect::one_pixel:
+      // A game picture of one pixel leaves no room for the play-ball picture,
+      // which is matched in the whole game picture.
+      if (picture == static_cast<int>(template_id::game_area)) return outcome::refused_named;
+      break;
+    case defect::single_colour:
+      break;
+  }
+  return row.when_missed;
+}
+
+// Three pitches: two by a right-hander in the top half, a screen pitchlog does
+// not know, then one by a left-hander in the bottom half.
+practice::scenario short_game() {
+  std::string error;
+  const std::optional<practice::scenario> s = practice::parse_scenario(R"({
+    "desktop": {"width": 800, "height": 600, "game_x": 40, "game_y": 60, "pattern": "checker"},
+    "timeline": [
+      {"screen": "play_ball", "ms": 300},
+      {"pitch": "straight", "pitcher": "AKAGI", "hand": "right", "half": "top",
+       "balls": 0, "strikes": 0, "set_ms": 400, "after_ms": 400},
+      {"pitch": "curve", "balls": 0, "strikes": 1, "set_ms": 400, "after_ms": 400},
+      {"screen": "cut_in", "ms": 600},
+      {"screen": "field", "ms": 400},
+      {"pitch": "fork", "pitcher": "KURODA", "hand": "left", "half": "bottom",
+       "balls": 0, "strikes": 0, "set_ms": 400, "after_ms": 400},
+      {"screen": "field", "ms": 400}
+    ]})",
+                                                                       error);
+  EXPECT_TRUE(s) << error;
+  return s.value_or(practice::scenario{});
+}
+
+// Counts per team, slot and type.
+using tally = std::map<std::tuple<team, int, pitch_type>, int>;
+
+tally truth_tally(const practice::scenario& s) {
+  tally t;
+  for (const practice::truth_pitch& p : practice::truth_of(s)) {
+    const team pitching =
+        p.inning_half == practice::half::top ? team::batting_second : team::batting_first;
+    ++t[{pitching, p.pitcher_slot, p.type}];
+  }
+  return t;
+}
+
+tally record_tally(const pitch_record& record) {
+  tally t;
+  for (team pitching : {team::batting_first, team::batting_second}) {
+    for (int slot = 0; slot < pitchers_per_team; ++slot) {
+      const pitcher_record& p = record.teams[static_cast<int>(pitching)].pitchers[slot];
+      for (int type = 0; type < pitch_type_count; ++type) {
+        const double n = p.type_count[static_cast<int>(situation::all_pitches)][type];
+        if (n > 0) t[{pitching, slot, static_cast<pitch_type>(type)}] = static_cast<int>(n);
+      }
+    }
+  }
+  return t;
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int count_of(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// The practice game's pictures, written once for every case into a folder of
+// their own (the working folder stays where it is).
+class data_cache {
+ public:
+  static const fs::path& dir() {
+    static data_cache cache;
+    return cache.dir_;
+  }
+  ~data_cache() {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+ private:
+  data_cache()
+      : dir_(fs::temp_directory_path() / ("pitchlog-pictures-" + std::to_string(getpid()))) {
+    std::string error;
+    EXPECT_TRUE(practice::write_data_pictures(dir_ / "data", error)) << error;
+  }
+  fs::path dir_;
+};
+
+fs::path picture_path(int picture) {
+  return fs::path("data") / std::string(practice::data_picture_table[picture].file_name);
+}
+
+// Writes the defect over the picture in the working folder's data/.
+void spoil(int picture, defect d) {
+  const fs::path path = picture_path(picture);
+  const cv::Mat good = cv::imread(path.string(), cv::IMREAD_COLOR);
+  ASSERT_FALSE(good.empty());
+  const std::string bytes = read_file(path);
+  fs::remove(path);
+  switch (d) {
+    case defect::missing:
+      return;
+    case defect::empty_file:
+      std::ofstream(path, std::ios::binary);
+      return;
+    case defect::not_png:
+      std::ofstream(path, std::ios::binary) << "this is no picture\n";
+      return;
+    case defect::truncated:
+      std::ofstream(path, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+      return;
+    case defect::oversized: {
+      cv::Mat big;
+      cv::resize(good, big, picture_rows[picture].oversize);
+      ASSERT_TRUE(cv::imwrite(path.string(), big));
+      return;
+    }
+    case defect::one_pixel:
+      ASSERT_TRUE(cv::imwrite(path.string(), good(cv::Rect(0, 0, 1, 1))));
+      return;
+    case defect::single_colour:
+      ASSERT_TRUE(cv::imwrite(path.string(), cv::Mat(good.size(), CV_8UC3, good.at<cv::Vec3b>(0))));
+      return;
+  }
+}
+
+using picture_case = std::tuple<int, defect>;
+
+class one_wrong_picture : public testing::TestWithParam<picture_case> {};
+
+TEST_P(one_wrong_picture, ends_as_its_row_says) {
+  const auto [picture, d] = GetParam();
+  const outcome want = expected(picture, d);
+  test_support::scoped_work_dir dir;
+  fs::copy(data_cache::dir() / "data", "data");
+  spoil(picture, d);
+
+  const practice::scenario game = short_game();
+  practice::desktop desk = practice::make_desktop(game);
+  platform p;
+  practice::connect_platform(desk, p);
+  std::ostringstream console, error;
+  int reads = 0;
+  p.console = &console;
+  p.error = &error;
+  p.read_char = [&reads] { ++reads; };
+  const auto w = std::make_unique<watcher>();
+  const int code = run_watcher(*w, p);
+
+  const std::string file_name(practice::data_picture_table[picture].file_name);
+  if (want == outcome::refused || want == outcome::refused_named) {
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(console.str(), "ファイルが読み込めません。\n");
+    EXPECT_EQ(reads, 1);
+    EXPECT_FALSE(fs::exists(report_file_name));
+    if (want == outcome::refused_named) {
+      EXPECT_EQ(count_of(error.str(), "\n"), 1) << error.str();
+      EXPECT_NE(error.str().find(file_name), std::string::npos) << error.str();
+    } else {
+      EXPECT_EQ(error.str(), "");
+    }
+    return;
+  }
+
+  EXPECT_EQ(code, want == outcome::inspection ? 0 : -1);
+  EXPECT_EQ(reads, 0);
+  // Whatever was printed is in text.txt, line for line.
+  const std::string header = "[後攻チームの投手の配球記録]";
+  const int printed = count_of(console.str(), header);
+  EXPECT_EQ(count_of(read_file(report_file_name), to_shift_jis(header)), printed);
+  EXPECT_EQ(to_shift_jis(console.str()), read_file(report_file_name));
+  switch (want) {
+    case outcome::full:
+      EXPECT_EQ(record_tally(w->record), truth_tally(game));
+      EXPECT_EQ(printed, 3);
+      break;
+    case outcome::nothing:
+      EXPECT_EQ(printed, 0);
+      break;
+    case outcome::inspection:
+      EXPECT_LT(printed, 3);
+      break;
+    default:
+      break;
+  }
+}
+
+std::string case_name(const testing::TestParamInfo<picture_case>& info) {
+  return std::string(picture_rows[std::get<0>(info.param)].name) + "_" +
+         defect_name(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(start_up_pictures, one_wrong_picture,
+                         testing::Combine(testing::Range(0, startup_pictures),
+                                          testing::Values(defect::missing, defect::empty_file,
+                                                          defect::not_png, defect::truncated,
+                                                          defect::oversized, defect::one_pixel,
+                                                          defect::single_colour)),
+                         case_name);
+
+// An unreadable on-demand picture loads as nothing, like a missing one (see
+// the load test below), so only the missing form needs a whole run.
+INSTANTIATE_TEST_SUITE_P(on_demand_pictures, one_wrong_picture,
+                         testing::Combine(testing::Range(startup_pictures, 22),
+                                          testing::Values(defect::missing, defect::oversized,
+                                                          defect::one_pixel,
+                                                          defect::single_colour)),
+                         case_name);
+
+TEST(unreadable_pictures, load_as_nothing) {
+  test_support::scoped_work_dir dir;
+  fs::copy(data_cache::dir() / "data", "data");
+  for (int picture = 0; picture < 22; ++picture) {
+    for (defect d : {defect::empty_file, defect::not_png, defect::truncated}) {
+      spoil(picture, d);
+      EXPECT_TRUE(colour_load(picture_path(picture).string()).empty())
+          << picture_rows[picture].name << " " << defect_name(d);
+      fs::copy_file(data_cache::dir() / picture_path(picture), picture_path(picture),
+                    fs::copy_options::overwrite_existing);
+    }
+  }
+}
+
+// Other PNG forms of a right picture load as the same 8-bit colour picture
+// (grey as its grey copy in all three channels).
+TEST(picture_formats, sixteen_bit_grey_and_alpha_load_as_eight_bit_colour) {
+  test_support::scoped_work_dir dir;
+  for (int picture = 0; picture < 22; ++picture) {
+    const cv::Mat good = colour_load((data_cache::dir() / picture_path(picture)).string());
+    ASSERT_FALSE(good.empty());
+    cv::Mat sixteen, grey, grey_as_colour, alpha;
+    good.convertTo(sixteen, CV_16UC3, 257.0);
+    cv::cvtColor(good, grey, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(grey, grey_as_colour, cv::COLOR_GRAY2BGR);
+    cv::cvtColor(good, alpha, cv::COLOR_BGR2BGRA);
+    alpha.forEach<cv::Vec4b>([](cv::Vec4b& px, const int*) { px[3] = 128; });
+    const struct {
+      const char* form;
+      const cv::Mat& stored;
+      const cv::Mat& loaded;
+    } forms[] = {{"16-bit", sixteen, good}, {"grey", grey, grey_as_colour}, {"alpha", alpha, good}};
+    for (const auto& f : forms) {
+      ASSERT_TRUE(cv::imwrite("picture.png", f.stored));
+      const cv::Mat loaded = colour_load("picture.png");
+      ASSERT_EQ(loaded.type(), CV_8UC3) << picture << " " << f.form;
+      EXPECT_EQ(cv::norm(loaded, f.loaded, cv::NORM_INF), 0.0) << picture << " " << f.form;
+    }
+  }
+}
+
+// A template of one colour has nothing to correlate: a miss wherever it is
+// matched, never the matcher's perfect 1.
+TEST(single_colour_template, is_a_miss_on_any_frame) {
+  cv::Mat noise(60, 80, CV_8UC3);
+  cv::randu(noise, 0, 256);
+  const cv::Mat flat(60, 80, CV_8UC3, cv::Scalar(10, 20, 30));
+  const struct {
+    const char* name;
+    const cv::Mat& frame;
+    cv::Mat templ;
+  } cases[] = {
+      {"one_pixel_on_noise", noise, cv::Mat(1, 1, CV_8UC3, cv::Scalar(1, 2, 3))},
+      {"flat_on_noise", noise, cv::Mat(20, 30, CV_8UC3, cv::Scalar(9, 9, 9))},
+      {"same_flat_colour", flat, cv::Mat(20, 30, CV_8UC3, cv::Scalar(10, 20, 30))},
+      {"whole_frame_flat", flat, flat.clone()},
+  };
+  for (const auto& c : cases) {
+    const match_result m = match_template(c.frame, cv::Rect(0, 0, 80, 60), c.templ);
+    EXPECT_TRUE(std::isnan(m.best_score)) << c.name << ": " << m.best_score;
+  }
+  // One differing sample is enough to be a picture.
+  cv::Mat almost(20, 30, CV_8UC3, cv::Scalar(9, 9, 9));
+  almost.at<cv::Vec3b>(19, 29)[2] = 10;
+  EXPECT_FALSE(std::isnan(match_template(noise, cv::Rect(0, 0, 80, 60), almost).best_score));
+}
+
+}  // namespace
