@@ -1,5 +1,6 @@
 #include "screen/pitch_context.h"
 
+#include <cmath>
 #include <string>
 
 #include <opencv2/imgcodecs.hpp>
@@ -38,12 +39,15 @@ void identify_pitcher(const cv::Mat& frame, cv::Point origin, team t, pitch_reco
     return;
   }
   const cv::Mat crop = colour_load(file);
-  // A lost crop cannot tell a change: same pitcher, and the crop is saved anew.
-  if (crop.empty()) {
+  const double score = match_template(frame, region, crop).best_score;
+  // A lost or unmatchable crop (unreadable, replaced by a picture of another
+  // size) cannot tell a change: same pitcher, and the crop is saved anew so
+  // that the next pitch can tell again.
+  if (std::isnan(score)) {
     write_crop(frame, region, file);
     return;
   }
-  if (is_new_pitcher(match_template(frame, region, crop).best_score)) {
+  if (is_new_pitcher(score)) {
     advance_pitcher(record, t);
     write_crop(frame, region, file);
   }
