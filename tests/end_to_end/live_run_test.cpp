@@ -26,7 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Fourteen pitches in about forty seconds: both hands, a pitcher change in
+// Fourteen pitches in under a minute: both hands, a pitcher change in
 // each team, interludes between them.
 constexpr const char* short_game = R"({
   "timeline": [
@@ -90,7 +90,7 @@ TEST(live_run, pitchlog_records_every_pitch_of_the_practice_game_as_thrown) {
   const fs::path bin(PITCHLOG_BINARY_DIR);
   ASSERT_TRUE(fs::exists(bin / "pitchlog") && fs::exists(bin / "practice-game"))
       << "build pitchlog and practice-game first";
-  test_support::xvfb_server x(1920, 1080);
+  test_support::xvfb_server x(1280, 800);  // the demo covers 1920x1080
   if (x.display().empty()) GTEST_SKIP() << "Xvfb could not start, so there is no live desktop";
 
   test_support::scoped_work_dir dir;
