@@ -15,7 +15,8 @@ enum class x11_fetch {
   get_image,      // XGetImage: a new image from the server at every grab
 };
 
-// Display connection, server image and the BGR buffer handed out by grabs.
+// Display connection and server image; grabs hand out the server image,
+// turned into BGR rows in place.
 struct x11_grabber;
 struct x11_grabber_deleter {
   void operator()(x11_grabber* grabber) const;
@@ -35,8 +36,10 @@ x11_fetch x11_grabber_fetch(const x11_grabber& grabber);
 // when the server refuses or the connection is lost.
 bool x11_fetch_screen(x11_grabber& grabber);
 
-// Converts the last fetched image into the grabber's reused BGR buffer and
-// describes it in `grab` (an empty grab when nothing was fetched).
+// Turns the last fetched image into bottom-up BGR rows, in its own memory
+// (or, for an uncommon pixel format, in a reused buffer), and describes them
+// in `grab` (an empty grab when nothing was fetched). Converting the same
+// fetch again describes the same rows.
 void x11_convert(x11_grabber& grabber, screen_grab& grab);
 
 // Packs one row of 32-bit B, G, R, X pixels into 3-byte B, G, R pixels;

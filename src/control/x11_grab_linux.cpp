@@ -35,7 +35,14 @@ struct x11_grabber {
   int root_width = 0;  // the screen size as last known; 0 until asked
   int root_height = 0;
 
-  std::vector<uint8_t> bgr;  // bottom-up padded rows, reused from grab to grab
+  // True once the fetched image has been turned into bottom-up BGR rows in
+  // place; the next fetch refills it.
+  bool converted = false;
+  std::vector<uint8_t> row;  // one row, for swapping rows end for end
+
+  // Only for servers without the common 32-bit format: bottom-up padded rows,
+  // reused from grab to grab.
+  std::vector<uint8_t> bgr;
   int32_t bgr_width = 0;
   int32_t bgr_height = 0;
 };
@@ -179,6 +186,7 @@ bool fetch_shared(x11_grabber& g, int width, int height) {
       return false;
     }
   }
+  g.converted = false;
   x_error_trap trap;
   const Status ok = XShmGetImage(g.display, DefaultRootWindow(g.display), g.image, 0, 0, AllPlanes);
   return ok != 0 && !trap.failed() && !g.connection_lost;
@@ -186,6 +194,7 @@ bool fetch_shared(x11_grabber& g, int width, int height) {
 
 bool fetch_plain(x11_grabber& g, int width, int height) {
   release_server_image(g);
+  g.converted = false;
   x_error_trap trap;
   g.image = XGetImage(g.display, DefaultRootWindow(g.display), 0, 0, static_cast<unsigned>(width),
                       static_cast<unsigned>(height), AllPlanes, ZPixmap);
@@ -255,6 +264,30 @@ void convert_any_row(XImage& image, int y, uint8_t* target) {
     target[0] = channel(pixel, image.blue_mask);
     target[1] = channel(pixel, image.green_mask);
     target[2] = channel(pixel, image.red_mask);
+  }
+}
+
+// Turns the fetched 32-bit image into padded 24-bit bottom-up rows inside its
+// own memory, so that no second screen-sized buffer is kept. Rows are packed
+// top to bottom: a packed row starts no later than its source row and is
+// written front to back, so it only overwrites bytes already read. Then the
+// rows are swapped end for end. The server image is refilled by the next fetch.
+void pack_bottom_up_in_place(x11_grabber& g, XImage& image) {
+  const size_t stride = static_cast<size_t>(bmp_stride(image.width));
+  const size_t row_bytes = static_cast<size_t>(image.width) * 3;
+  uint8_t* data = reinterpret_cast<uint8_t*>(image.data);
+  for (int y = 0; y < image.height; ++y) {
+    uint8_t* target = data + y * stride;
+    pack_bgrx_row(data + static_cast<size_t>(y) * image.bytes_per_line, target, image.width);
+    std::memset(target + row_bytes, 0, stride - row_bytes);  // the padding of every file is zero
+  }
+  g.row.resize(stride);
+  for (int top = 0, bottom = image.height - 1; top < bottom; ++top, --bottom) {
+    uint8_t* upper = data + top * stride;
+    uint8_t* lower = data + bottom * stride;
+    std::memcpy(g.row.data(), upper, stride);
+    std::memcpy(upper, lower, stride);
+    std::memcpy(lower, g.row.data(), stride);
   }
 }
 
@@ -360,6 +393,14 @@ void x11_convert(x11_grabber& g, screen_grab& grab) {
     return;
   }
   XImage& image = *g.image;
+  if (is_bgrx(image)) {
+    if (!g.converted) pack_bottom_up_in_place(g, image);
+    g.converted = true;
+    grab.width = image.width;
+    grab.height = image.height;
+    grab.pixels = reinterpret_cast<const uint8_t*>(image.data);
+    return;
+  }
   const int32_t stride = bmp_stride(image.width);
   if (image.width != g.bgr_width || image.height != g.bgr_height) {
     // Zero padding bytes, never written again, so every file is the same for the same screen.
@@ -367,16 +408,8 @@ void x11_convert(x11_grabber& g, screen_grab& grab) {
     g.bgr_width = image.width;
     g.bgr_height = image.height;
   }
-  const bool bgrx = is_bgrx(image);
   for (int y = 0; y < image.height; ++y) {
-    const uint8_t* source = reinterpret_cast<const uint8_t*>(image.data) +
-                            static_cast<size_t>(y) * image.bytes_per_line;
-    uint8_t* target = g.bgr.data() + static_cast<size_t>(image.height - 1 - y) * stride;
-    if (bgrx) {
-      pack_bgrx_row(source, target, image.width);
-    } else {
-      convert_any_row(image, y, target);
-    }
+    convert_any_row(image, y, g.bgr.data() + static_cast<size_t>(image.height - 1 - y) * stride);
   }
   grab.width = image.width;
   grab.height = image.height;

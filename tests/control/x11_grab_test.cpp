@@ -117,6 +117,16 @@ TEST_P(x11_capture, screen_arrives_upright_and_exact_in_capture_bmp) {
     ASSERT_EQ(loaded.size(), screen);
     EXPECT_EQ(cv::norm(loaded, expected_screen(screen, pattern), cv::NORM_INF), 0.0);
     EXPECT_EQ(fs::file_size(capture_file_name), 54u + 4100u * 768u);
+    // The rows are packed inside the server image: its leftover bytes must
+    // not show in the padding.
+    std::ifstream file(capture_file_name, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    int nonzero_padding = 0;
+    for (size_t row = 0; row < 768 && bytes.size() == 54u + 4100u * 768u; ++row)
+      nonzero_padding +=
+          (bytes[54 + row * 4100 + 4098] != 0) + (bytes[54 + row * 4100 + 4099] != 0);
+    EXPECT_EQ(nonzero_padding, 0);
   }
   // The test server offers MIT-SHM, so the shared path must really be the one used.
   EXPECT_EQ(x11_grabber_fetch(*grabber), GetParam());
