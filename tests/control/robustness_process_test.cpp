@@ -1,0 +1,210 @@
+// build/pitchlog as a process watching the practice game on a private Xvfb,
+// ended from outside: by SIGINT, SIGTERM or SIGKILL, or by the X display going
+// away. No signal handler is needed: every report line is flushed to text.txt
+// as it is printed, and the grab's shared-memory segment is marked for removal
+// as soon as it is attached, so the kernel removes it with the process.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "practice/data_pictures.h"
+#include "record/shift_jis.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using pitchlog::to_shift_jis;
+using clock_type = std::chrono::steady_clock;
+
+const fs::path binary_dir = PITCHLOG_BINARY_DIR;
+const std::string report_header = "[後攻チームの投手の配球記録]";
+
+// A pitch every few seconds for about a minute and a half.
+std::string long_game() {
+  std::string json = R"({"timeline": [{"screen": "play_ball", "ms": 1000})";
+  const char* types[] = {"straight", "curve", "fork", "shoot"};
+  for (int i = 0; i < 24; ++i) {
+    json += R"(, {"pitch": ")" + std::string(types[i % 4]) +
+            R"(", "pitcher": "AKAGI", "hand": "right", "half": "top", "balls": 0, "strikes": 0})";
+  }
+  return json + R"(, {"screen": "field", "ms": 60000}]})";
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int count_of(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// Starts `argv` in `dir` on `display`, standard output and error into files there.
+pid_t start(const std::vector<std::string>& argv, const fs::path& dir, const std::string& display) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  if (chdir(dir.c_str()) != 0) _exit(126);
+  setenv("DISPLAY", display.c_str(), 1);
+  const int in = open("/dev/null", O_RDONLY);
+  const int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  dup2(in, STDIN_FILENO);
+  dup2(out, STDOUT_FILENO);
+  dup2(err, STDERR_FILENO);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
+// Polls `done` every 50 ms for at most `limit`.
+bool wait_for(const std::function<bool()>& done, std::chrono::seconds limit) {
+  for (const auto end = clock_type::now() + limit; clock_type::now() < end;) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return done();
+}
+
+// Waits for `pid` to end, for at most `limit`; false (and the process killed) when it did not.
+bool reap(pid_t pid, int& status, std::chrono::seconds limit) {
+  const bool ended = wait_for([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit);
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  return ended;
+}
+
+// Shared-memory segments created by `pid` that still exist.
+int segments_of(pid_t pid) {
+  std::ifstream shm("/proc/sysvipc/shm");
+  std::string line;
+  std::getline(shm, line);
+  int n = 0;
+  while (std::getline(shm, line)) {
+    std::istringstream row(line);
+    long key, id, perms, size, cpid;
+    if (row >> key >> id >> perms >> size >> cpid && cpid == pid) ++n;
+  }
+  return n;
+}
+
+// The practice game playing on its own Xvfb, and a folder for each pitchlog run.
+class live_game : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (x_.display().empty()) GTEST_SKIP() << "Xvfb could not start";
+    ASSERT_TRUE(fs::exists(binary_dir / "pitchlog")) << "build pitchlog first";
+    ASSERT_TRUE(fs::exists(binary_dir / "practice-game")) << "build practice-game first";
+    fs::create_directory("game");
+    std::ofstream("game/scenario.json") << long_game();
+    game_ = start({(binary_dir / "practice-game").string(), "play", "--scenario", "scenario.json",
+                   "--x", "100", "--y", "80"},
+                  "game", x_.display());
+  }
+  void TearDown() override {
+    if (game_ > 0) {
+      kill(game_, SIGTERM);
+      int status = 0;
+      reap(game_, status, std::chrono::seconds(10));
+    }
+  }
+
+  // Starts pitchlog in a fresh folder with the reference pictures; waits
+  // until text.txt holds a whole first report.
+  pid_t start_watcher(const fs::path& folder) {
+    std::string error;
+    EXPECT_TRUE(practice::write_data_pictures(folder / "data", error)) << error;
+    const pid_t pid = start({(binary_dir / "pitchlog").string()}, folder, x_.display());
+    const bool reported = wait_for(
+        [&] {
+          const std::string file = read_file(folder / "text.txt");
+          // The first report ends with four empty lines.
+          return count_of(file, to_shift_jis(report_header)) >= 1 && file.ends_with("\n\n\n\n");
+        },
+        std::chrono::seconds(90));
+    EXPECT_TRUE(reported) << "no report from pitchlog:\n" << read_file(folder / "stderr.txt");
+    return pid;
+  }
+
+  // Kills the X server itself (its lock file names its process).
+  void kill_display() {
+    const std::string number = x_.display().substr(1);
+    const pid_t server = std::stoi(read_file("/tmp/.X" + number + "-lock"));
+    ASSERT_GT(server, 1);
+    kill(server, SIGKILL);
+  }
+
+  test_support::scoped_work_dir dir_;
+  test_support::xvfb_server x_{1024, 768};
+  pid_t game_ = -1;
+};
+
+// What the file holds is what was printed, up to the last whole line: a kill
+// may fall between a line on the console and the same line in the file.
+void expect_report_kept(const fs::path& folder, bool whole) {
+  const std::string printed = to_shift_jis(read_file(folder / "stdout.txt"));
+  const std::string kept = read_file(folder / "text.txt");
+  ASSERT_TRUE(printed.starts_with(kept)) << "text.txt differs from what was printed";
+  EXPECT_TRUE(kept.empty() || kept.ends_with("\n"));
+  if (whole) {
+    EXPECT_EQ(kept, printed);
+  } else {
+    EXPECT_LE(count_of(printed.substr(kept.size()), "\n"), 1);
+  }
+  EXPECT_GE(count_of(kept, to_shift_jis(report_header)), 1);
+}
+
+TEST_F(live_game, sigint_sigterm_and_sigkill_end_the_run_and_keep_every_printed_line) {
+  for (const int sig : {SIGINT, SIGTERM, SIGKILL}) {
+    SCOPED_TRACE(strsignal(sig));
+    const fs::path folder = "watch-" + std::to_string(sig);
+    fs::create_directory(folder);
+    const pid_t pid = start_watcher(folder);
+    // The grab's one segment, already marked for removal.
+    EXPECT_EQ(segments_of(pid), 1);
+    kill(pid, sig);
+    int status = 0;
+    ASSERT_TRUE(reap(pid, status, std::chrono::seconds(10))) << "pitchlog did not end";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig);
+    expect_report_kept(folder, sig != SIGKILL);
+    EXPECT_EQ(segments_of(pid), 0) << "a shared-memory segment outlived pitchlog";
+    EXPECT_EQ(read_file(folder / "stderr.txt"), "");
+  }
+}
+
+TEST_F(live_game, the_display_going_away_ends_the_run_with_minus_one_and_one_line) {
+  const fs::path folder = "watch";
+  fs::create_directory(folder);
+  const pid_t pid = start_watcher(folder);
+  kill_display();
+  int status = 0;
+  ASSERT_TRUE(reap(pid, status, std::chrono::seconds(20))) << "pitchlog did not end";
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 255);  // -1
+  const std::string errors = read_file(folder / "stderr.txt");
+  EXPECT_EQ(count_of(errors, "\n"), 1) << errors;
+  EXPECT_NE(errors.find(x_.display()), std::string::npos) << errors;
+  expect_report_kept(folder, true);
+  EXPECT_EQ(segments_of(pid), 0);
+}
+
+}  // namespace
