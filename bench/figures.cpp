@@ -7,11 +7,12 @@
 //     versus view with no pitch (user + system time over wall time);
 //   - one locating attempt that locks and one that misses, and the CPU share of
 //     a real pitchlog process while the game picture is absent;
-//   - the per-pitch analysis over a whole practice game (in a child process on
-//     the practice game's in-process desktop): from the last burst capture to
-//     the last report line, and that child's peak resident memory.
+//   - the per-pitch analysis over a whole practice game on the practice game's
+//     in-process desktop, in virtual time: from the last burst capture to the
+//     last report line;
+//   - the peak resident memory of a real pitchlog process over a whole
+//     practice game played in real time on the Xvfb.
 // pitchlog and practice-game are taken from the folder this tool lives in.
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,8 +58,8 @@ constexpr int miss_attempts = 15;
 constexpr int watch_windows = 6;  // six windows of five seconds: 30 s of watching
 constexpr int watch_window_s = 5;
 constexpr int absent_windows = 3;
-constexpr uint64_t game_seed = 3;
-constexpr int game_innings = 1;
+constexpr uint64_t game_seed = 3;            // 27 pitches in one inning, 2 minutes of game time
+constexpr const char* live_game_seed = "5";  // 17 pitches in one inning, 85 s
 
 double ms_since(clock_type::time_point start) {
   return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
@@ -166,6 +167,8 @@ struct figures {
   std::vector<double> analysis_ms;
   int pitches_thrown = 0;
   double game_peak_mb = 0;
+  int live_pitches = 0, live_reports = 0;
+  double live_share = 0;
 };
 
 // The straightforward writer the capture path is measured against.
@@ -292,7 +295,7 @@ int run_practice_game() {
   cv::setNumThreads(opencv_threads);
   const fs::path dir = make_work_dir("game");
   fs::current_path(dir);
-  practice::scenario game = practice::generate_scenario(game_seed, game_innings);
+  practice::scenario game = practice::generate_scenario(game_seed, 1);
   game.desktop.width = 1920;
   game.desktop.height = 1080;
   practice::finish_scenario(game);
@@ -335,14 +338,51 @@ bool measure_practice_game(figures& f) {
   for (ssize_t n; (n = read(out[0], chunk.data(), chunk.size())) > 0;) text.append(chunk.data(), n);
   close(out[0]);
   int status = 0;
-  rusage usage{};
-  if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
     return false;
   std::istringstream in(text);
   in >> f.pitches_thrown;
   for (double t; in >> t;) f.analysis_ms.push_back(t);
-  f.game_peak_mb = static_cast<double>(usage.ru_maxrss) / 1024.0;
   return !f.analysis_ms.empty();
+}
+
+int count_lines(const fs::path& path) {
+  std::ifstream in(path);
+  int n = 0;
+  for (std::string line; std::getline(in, line);) ++n;
+  return n;
+}
+
+// Reports in text.txt: each ends with four empty lines after its last text line.
+int count_reports(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  int n = 0;
+  for (size_t at = text.find("\n\n\n\n\n"); at != std::string::npos;
+       at = text.find("\n\n\n\n\n", at + 5))
+    ++n;
+  return n;
+}
+
+// A whole practice game in real time on the Xvfb, watched by a real pitchlog:
+// its peak resident memory, its CPU share over the game, and its reports
+// against the pitches thrown.
+bool measure_live_game(figures& f, const fs::path& tools) {
+  const fs::path dir = make_work_dir("live");
+  const pid_t game =
+      spawn(dir, {(tools / "practice-game").string(), "play", "--seed", live_game_seed, "--innings",
+                  "1", "--truth", (dir / "truth.log").string()});
+  const pid_t watcher = spawn(dir, {(tools / "pitchlog").string()});
+  const auto start = clock_type::now();
+  const double cpu0 = process_cpu_ms(watcher);
+  waitpid(game, nullptr, 0);
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // the last report
+  f.live_share = 100.0 * (process_cpu_ms(watcher) - cpu0) / ms_since(start);
+  f.game_peak_mb = process_peak_mb(watcher);
+  stop(watcher);
+  f.live_pitches = count_lines(dir / "truth.log");
+  f.live_reports = count_reports(dir / "text.txt");
+  return f.game_peak_mb > 0;
 }
 
 // ---- the table -------------------------------------------------------------
@@ -389,6 +429,9 @@ bool print_table(const figures& f, const std::string& load_before) {
   row("per-pitch analysis, worst", fixed(worst, "ms"), "", pitches, "");
   row("peak resident memory, whole practice game", fixed(f.game_peak_mb, "MB"), "", "<= 150 MB",
       pass(memory_ok));
+  const std::string live =
+      std::to_string(f.live_reports) + " reports, " + std::to_string(f.live_pitches) + " pitches";
+  row("CPU share over that game (pitchlog)", fixed(f.live_share, "%"), "", live, "");
   row("peak resident memory, watching (pitchlog)", fixed(f.versus_peak_mb, "MB"), "", "report", "");
   return capture_ok && versus_ok && analysis_ok && memory_ok;
 }
@@ -454,6 +497,9 @@ int measure_all() {
   std::this_thread::sleep_for(std::chrono::seconds(2));
   f.absent_share = cpu_shares(searcher, absent_windows, watch_window_s);
   stop(searcher);
+
+  std::cerr << "bench_figures: pitchlog watching a whole practice game (85 s)..." << std::endl;
+  if (!measure_live_game(f, tools)) std::cerr << "bench_figures: the live game run failed\n";
 
   fs::current_path(fs::temp_directory_path());
   fs::remove_all(work.parent_path());
