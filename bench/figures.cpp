@@ -188,7 +188,8 @@ bool write_truncating(const screen_grab& grab) {
 }
 
 // capture_screen without its pause plus the load, against XGetImage, a
-// truncating write and the same load; interleaved so both see the same load.
+// truncating write and the same load; each path in its own block of single
+// captures, so that neither evicts the other's buffers from the caches.
 bool measure_capture(figures& f) {
   std::ostream quiet(nullptr);
   x11_grabber_ptr shared = open_x11_grabber(quiet, x11_fetch::shared_memory);
@@ -197,24 +198,24 @@ bool measure_capture(figures& f) {
   platform p;
   p.grab_screen = [&](screen_grab& g) { return x11_grab_screen(*shared, g); };
   p.pause = [](int) {};
-  std::vector<double> ours, reference;
-  for (int i = 0; i <= capture_repeats; ++i) {
-    auto start = clock_type::now();
-    const cv::Mat frame = capture_frame(p);
-    const double t = ms_since(start);
-    start = clock_type::now();
+  const auto ours = [&] { return !capture_frame(p).empty(); };
+  const auto reference = [&] {
     screen_grab grab;
-    const bool grabbed = x11_grab_screen(*plain, grab) && write_truncating(grab);
-    const cv::Mat frame2 = as_stored_load(reference_file_name);
-    const double r = ms_since(start);
-    if (frame.empty() || !grabbed || frame2.empty()) return false;
-    if (i == 0) continue;  // warm-up
-    ours.push_back(t);
-    reference.push_back(r);
-  }
-  f.capture_ms = median(ours);
-  f.reference_ms = median(reference);
-  return x11_grabber_fetch(*shared) == x11_fetch::shared_memory;
+    return x11_grab_screen(*plain, grab) && write_truncating(grab) &&
+           !as_stored_load(reference_file_name).empty();
+  };
+  const auto median_of = [](auto step, double& result) {
+    std::vector<double> times;
+    for (int i = 0; i <= capture_repeats; ++i) {
+      const auto start = clock_type::now();
+      if (!step()) return false;
+      if (i > 0) times.push_back(ms_since(start));  // the first one warms up
+    }
+    result = median(times);
+    return true;
+  };
+  return median_of(ours, f.capture_ms) && median_of(reference, f.reference_ms) &&
+         x11_grabber_fetch(*shared) == x11_fetch::shared_memory;
 }
 
 // Whole locating attempts on the live desktop, pauses skipped: with the game
