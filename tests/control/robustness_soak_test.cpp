@@ -1,0 +1,212 @@
+// A long evening in virtual time: whole seeded games one after another on a
+// small in-process desktop. Memory stays flat after the first game, no file
+// descriptor or shared-memory segment leaks, and every pitch is reported.
+#include <gtest/gtest.h>
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "control/main_loop.h"
+#include "practice/data_pictures.h"
+#include "practice/desktop.h"
+#include "practice/scenario.h"
+#include "record/shift_jis.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace pitchlog;
+namespace fs = std::filesystem;
+
+// At least this many pitches; PITCHLOG_SOAK_PITCHES asks for another number
+// (the sanitizer run asks for fewer).
+constexpr int default_soak_pitches = 2000;
+constexpr long max_growth_kb = 5 * 1024;
+
+// AddressSanitizer holds freed memory back in quarantine, so resident memory
+// says nothing about leaks there (its leak check does).
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool memory_is_measured = false;
+#else
+constexpr bool memory_is_measured = true;
+#endif
+
+int soak_pitches() {
+  const char* text = std::getenv("PITCHLOG_SOAK_PITCHES");
+  const int n = text ? std::atoi(text) : 0;
+  return n > 0 ? n : default_soak_pitches;
+}
+
+struct resources {
+  long rss_kb = 0;
+  int descriptors = 0;
+  int segments = 0;  // shared-memory segments this process created
+};
+
+long resident_kb() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return -1;
+}
+
+int open_descriptors() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator("/proc/self/fd")) ++n;
+  return n;
+}
+
+int own_segments() {
+  // Columns: key shmid perms size cpid lpid ...
+  std::ifstream shm("/proc/sysvipc/shm");
+  std::string line;
+  std::getline(shm, line);
+  int n = 0;
+  while (std::getline(shm, line)) {
+    std::istringstream row(line);
+    long key, id, perms, size, cpid;
+    if (row >> key >> id >> perms >> size >> cpid && cpid == getpid()) ++n;
+  }
+  return n;
+}
+
+resources sample() {
+  return {resident_kb(), open_descriptors(), own_segments()};
+}
+
+// Seeded whole games back to back on an 800 x 600 desktop, until at least
+// `pitches` pitches are thrown; `game_ends` gets the time each game ends.
+practice::scenario evening(int pitches, std::vector<int64_t>& game_ends) {
+  practice::scenario s;
+  s.desktop.width = 800;
+  s.desktop.height = 600;
+  s.desktop.game_x = 40;
+  s.desktop.game_y = 60;
+  s.desktop.pattern = practice::background_pattern::checker;
+  int64_t end = 0;
+  for (int thrown = 0; thrown < pitches;) {
+    const practice::scenario game =
+        practice::generate_scenario(101 + static_cast<uint64_t>(game_ends.size()));
+    for (const practice::step& st : game.steps) {
+      s.steps.push_back(st);
+      if (st.kind == practice::step_kind::pitch) ++thrown;
+    }
+    end += game.end_ms;
+    game_ends.push_back(end);
+  }
+  practice::finish_scenario(s);
+  return s;
+}
+
+// A console that keeps nothing (an evening of reports would itself grow the
+// process) and counts the lines equal to `line`.
+class line_counter : public std::streambuf {
+ public:
+  explicit line_counter(std::string line) : line_(std::move(line)) {}
+  int count() const { return count_; }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (c == traits_type::eof()) return traits_type::not_eof(c);
+    if (c == '\n') {
+      if (!mismatch_ && matched_ == line_.size()) ++count_;
+      matched_ = 0;
+      mismatch_ = false;
+    } else if (!mismatch_ && matched_ < line_.size() && line_[matched_] == static_cast<char>(c)) {
+      ++matched_;
+    } else {
+      mismatch_ = true;
+    }
+    return c;
+  }
+
+ private:
+  std::string line_;
+  size_t matched_ = 0;  // characters of `line_` seen so far on this line
+  bool mismatch_ = false;
+  int count_ = 0;
+};
+
+int count_of(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST(soak, whole_games_keep_memory_descriptors_and_segments_flat) {
+  const int wanted = soak_pitches();
+  std::vector<int64_t> game_ends;
+  practice::scenario s = evening(wanted, game_ends);
+  const int thrown = static_cast<int>(practice::truth_of(s).size());
+
+  test_support::scoped_work_dir dir;
+  std::string error;
+  ASSERT_TRUE(practice::write_data_pictures(dir.path() / "data", error)) << error;
+  practice::desktop desk = practice::make_desktop(std::move(s));
+  platform p;
+  practice::connect_platform(desk, p);
+  const std::string header = "[後攻チームの投手の配球記録]";
+  line_counter console_lines(header);
+  std::ostream console(&console_lines);
+  p.console = &console;
+
+  // A sample at the first grab after each game; the first one is the
+  // baseline, taken once everything a game uses has been made.
+  std::vector<resources> after_game;
+  auto grab = p.grab_screen;
+  p.grab_screen = [&](screen_grab& g) {
+    if (after_game.size() < game_ends.size() && desk.now_ms >= game_ends[after_game.size()])
+      after_game.push_back(sample());
+    return grab(g);
+  };
+
+  const auto began = std::chrono::steady_clock::now();
+  const auto w = std::make_unique<watcher>();
+  EXPECT_EQ(run_watcher(*w, p), -1);  // the desktop is gone after the last game
+  const resources end = sample();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  ASSERT_FALSE(after_game.empty());
+  const resources start = after_game.front();
+
+  std::ifstream in(report_file_name, std::ios::binary);
+  const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const int reported = count_of(file, to_shift_jis(header));
+
+  std::string by_game;
+  for (const resources& r : after_game) {
+    by_game += ' ';
+    by_game += std::to_string(r.rss_kb);
+  }
+  std::printf(
+      "soak: %zu games, %d pitches thrown, %d reported, %d captures, %.0f s virtual, %.1f s real\n"
+      "soak: resident memory %ld kB after the first game, %ld kB at the end (%+ld kB); "
+      "after each game (kB):%s\n"
+      "soak: open descriptors %d then %d; shared-memory segments %d then %d\n",
+      game_ends.size(), thrown, reported, desk.grabs, desk.now_ms / 1000.0, seconds, start.rss_kb,
+      end.rss_kb, end.rss_kb - start.rss_kb, by_game.c_str(), start.descriptors, end.descriptors,
+      start.segments, end.segments);
+
+  EXPECT_GE(thrown, wanted);
+  EXPECT_EQ(reported, thrown);
+  EXPECT_EQ(console_lines.count(), reported);
+  if (memory_is_measured) {
+    EXPECT_LT(end.rss_kb - start.rss_kb, max_growth_kb);
+  }
+  EXPECT_EQ(end.descriptors, start.descriptors);
+  EXPECT_EQ(end.segments, start.segments);
+}
+
+}  // namespace
