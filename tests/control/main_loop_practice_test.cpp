@@ -11,6 +11,7 @@
 #include "practice/data_pictures.h"
 #include "practice/desktop.h"
 #include "practice/scenario.h"
+#include "support/pitch_tally.h"
 #include "support/test_support.h"
 
 namespace {
@@ -40,32 +41,8 @@ struct practice_run {
   int run() { return run_watcher(*w, p); }
 };
 
-// Counts per team, slot and type, as the truth log has them.
-using tally = std::map<std::tuple<team, int, pitch_type>, int>;
-
-tally truth_tally(const practice::scenario& s) {
-  tally t;
-  for (const practice::truth_pitch& p : practice::truth_of(s)) {
-    const team pitching =
-        p.inning_half == practice::half::top ? team::batting_second : team::batting_first;
-    ++t[{pitching, p.pitcher_slot, p.type}];
-  }
-  return t;
-}
-
-tally record_tally(const pitch_record& record) {
-  tally t;
-  for (team pitching : {team::batting_first, team::batting_second}) {
-    for (int slot = 0; slot < pitchers_per_team; ++slot) {
-      const pitcher_record& p = record.teams[static_cast<int>(pitching)].pitchers[slot];
-      for (int type = 0; type < pitch_type_count; ++type) {
-        const double n = p.type_count[static_cast<int>(situation::all_pitches)][type];
-        if (n > 0) t[{pitching, slot, static_cast<pitch_type>(type)}] = static_cast<int>(n);
-      }
-    }
-  }
-  return t;
-}
+using test_support::record_tally;
+using test_support::truth_tally;
 
 TEST(main_loop_on_the_practice_game, records_each_pitch_for_its_pitcher) {
   const practice::scenario game = parse(R"({

@@ -26,6 +26,7 @@
 #include "practice/desktop.h"
 #include "practice/scenario.h"
 #include "record/shift_jis.h"
+#include "support/pitch_tally.h"
 #include "support/test_support.h"
 
 namespace {
@@ -149,32 +150,8 @@ practice::scenario short_game() {
   return s.value_or(practice::scenario{});
 }
 
-// Counts per team, slot and type.
-using tally = std::map<std::tuple<team, int, pitch_type>, int>;
-
-tally truth_tally(const practice::scenario& s) {
-  tally t;
-  for (const practice::truth_pitch& p : practice::truth_of(s)) {
-    const team pitching =
-        p.inning_half == practice::half::top ? team::batting_second : team::batting_first;
-    ++t[{pitching, p.pitcher_slot, p.type}];
-  }
-  return t;
-}
-
-tally record_tally(const pitch_record& record) {
-  tally t;
-  for (team pitching : {team::batting_first, team::batting_second}) {
-    for (int slot = 0; slot < pitchers_per_team; ++slot) {
-      const pitcher_record& p = record.teams[static_cast<int>(pitching)].pitchers[slot];
-      for (int type = 0; type < pitch_type_count; ++type) {
-        const double n = p.type_count[static_cast<int>(situation::all_pitches)][type];
-        if (n > 0) t[{pitching, slot, static_cast<pitch_type>(type)}] = static_cast<int>(n);
-      }
-    }
-  }
-  return t;
-}
+using test_support::record_tally;
+using test_support::truth_tally;
 
 std::string read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
