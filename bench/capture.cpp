@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "bench_xvfb.h"
 #include "control/screen_capture.h"
 #include "control/template_store.h"
 #include "control/x11_grab.h"
@@ -23,50 +24,6 @@ namespace fs = std::filesystem;
 using namespace pitchlog;
 
 namespace {
-
-// Runs Xvfb on a free display for the life of the process.
-struct xvfb {
-  pid_t pid = -1;
-  std::string display;
-
-  bool start() {
-    for (int number = 600; number < 700 && display.empty(); ++number) {
-      const std::string n = std::to_string(number);
-      std::string socket("/tmp/.X11-unix/X"), lock("/tmp/.X"), name(":");
-      socket += n;
-      lock += n;
-      lock += "-lock";
-      name += n;
-      if (fs::exists(socket) || fs::exists(lock)) continue;
-      const char* screen = "1920x1080x24";
-      pid = fork();
-      if (pid == 0) {
-        const int devnull = open("/dev/null", O_RDWR);
-        dup2(devnull, STDOUT_FILENO);
-        dup2(devnull, STDERR_FILENO);
-        execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
-               "+extension", "MIT-SHM", "-ac", "-noreset", static_cast<char*>(nullptr));
-        _exit(127);
-      }
-      if (pid < 0) return false;
-      for (int i = 0; i < 100 && display.empty(); ++i) {
-        if (fs::exists(socket)) display = name;
-        if (waitpid(pid, nullptr, WNOHANG) == pid) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      }
-      if (display.empty()) stop();
-    }
-    return !display.empty();
-  }
-
-  void stop() {
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
-    pid = -1;
-  }
-};
 
 // The server's socket shows before it takes connections: wait until it does.
 // (-noreset keeps it from resetting, and refusing clients, whenever the
@@ -140,7 +97,7 @@ void register_steps(x11_grabber& shared, x11_grabber& plain, screen_grab& grab, 
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  xvfb server;
+  bench::xvfb server;
   if (!server.start()) {
     std::cerr << "bench_capture: cannot start Xvfb\n";
     return 1;
