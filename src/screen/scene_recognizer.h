@@ -25,26 +25,21 @@ struct scene_state {
 // Unrecognised captures in a row after which the game area is given up.
 inline constexpr int32_t scene_miss_limit = 20;
 
-struct scene_check {
-  template_id id;
-  int x;
-  int y;
-  int w;
-  int h;
-  double threshold;
+// A template check that names the screen it recognises.
+struct scene_check : template_check {
   scene on_hit;
 };
 
 // In the order they run; the first hit decides.
 inline constexpr std::array<scene_check, 8> scene_checks = {{
-    {template_id::versus_ground, 10, 70, 40, 80, 0.75, scene::versus_view},
-    {template_id::field_ground, 0, 230, 70, 60, 0.5, scene::interlude},
-    {template_id::time_out, 10, 0, 90, 60, 0.5, scene::interlude},
-    {template_id::scoreboard, 370, 70, 60, 50, 0.55, scene::interlude},
-    {template_id::opponent_time_out_wait, 160, 210, 130, 50, 0.75, scene::interlude},
-    {template_id::title, 170, 20, 130, 100, 0.5, scene::game_over},
-    {template_id::game_set, 70, 310, 110, 40, 0.75, scene::game_over},
-    {template_id::warning, 280, 40, 130, 90, 0.75, scene::game_over},
+    {{template_id::versus_ground, 10, 70, 40, 80, 0.75}, scene::versus_view},
+    {{template_id::field_ground, 0, 230, 70, 60, 0.5}, scene::interlude},
+    {{template_id::time_out, 10, 0, 90, 60, 0.5}, scene::interlude},
+    {{template_id::scoreboard, 370, 70, 60, 50, 0.55}, scene::interlude},
+    {{template_id::opponent_time_out_wait, 160, 210, 130, 50, 0.75}, scene::interlude},
+    {{template_id::title, 170, 20, 130, 100, 0.5}, scene::game_over},
+    {{template_id::game_set, 70, 310, 110, 40, 0.75}, scene::game_over},
+    {{template_id::warning, 280, 40, 130, 90, 0.75}, scene::game_over},
 }};
 
 // The count panel; both checks always run.

@@ -29,10 +29,9 @@ inline double region_score(const cv::Mat& frame, cv::Point origin, int x, int y,
   return match_template(frame, game_region(origin, x, y, w, h), templ).best_score;
 }
 
-// Best score of a check row (anything with id, x, y, w, h) on `frame`.
-template <class Check>
-double check_score(const cv::Mat& frame, const template_set& templates, cv::Point origin,
-                   const Check& c) {
+// Best score of check `c` on `frame` for the game picture at `origin`.
+inline double check_score(const cv::Mat& frame, const template_set& templates, cv::Point origin,
+                          const template_check& c) {
   return region_score(frame, origin, c.x, c.y, c.w, c.h, templates[c.id]);
 }
 
