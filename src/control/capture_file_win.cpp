@@ -28,17 +28,27 @@ bool write_block(HANDLE file, const uint8_t* data, size_t size) {
   return true;
 }
 
+// The rows in file order: contiguous rows in one block, reversed rows one
+// WriteFile per row, last row first (the GDI grab hands out contiguous rows).
+bool write_rows(HANDLE file, const capture_rows& rows) {
+  if (!rows.reversed) return write_block(file, rows.first, rows.stride * rows.count);
+  for (size_t row = rows.count; row > 0;) {
+    --row;
+    if (!write_block(file, rows.first + row * rows.stride, rows.stride)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool write_capture_file(const uint8_t* header, size_t header_size, const uint8_t* pixels,
-                        size_t pixel_size) {
+bool write_capture_file(const uint8_t* header, size_t header_size, const capture_rows& rows) {
   HANDLE file = CreateFileW(L"capture.bmp", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, NULL);
   if (file == INVALID_HANDLE_VALUE) return false;
   const size_t first = std::min(header_size, file_header_size);
   const bool written = write_block(file, header, first) &&
                        write_block(file, header + first, header_size - first) &&
-                       write_block(file, pixels, pixel_size);
+                       write_rows(file, rows);
   CloseHandle(file);
   // A short file (a full disk) is removed rather than left to be loaded as a
   // picture of the screen.

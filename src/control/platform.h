@@ -16,13 +16,16 @@ class Mat;
 
 namespace pitchlog {
 
-// One grab of the whole primary screen: 24-bit rows (blue, green, red), the
-// bottom row first, each row padded to ((3 * width + 3) / 4) * 4 bytes.
-// The pixel memory belongs to the grabber and stays valid until its next grab.
+// One grab of the whole primary screen: 24-bit rows (blue, green, red), each
+// row padded to ((3 * width + 3) / 4) * 4 bytes, the bottom row first unless
+// `top_down` says the top row comes first (the file gets the bottom row first
+// either way). The pixel memory belongs to the grabber and stays valid until
+// its next grab.
 struct screen_grab {
   int32_t width = 0;
   int32_t height = 0;
   const uint8_t* pixels = nullptr;
+  bool top_down = false;  // rows in memory from the top row down
 };
 
 struct platform {

@@ -27,6 +27,15 @@ int64_t checked_image_size(int32_t width, int32_t height) {
   return size;
 }
 
+// Header and rows of a grab, the rows in memory order or reversed.
+bool write_rows(int32_t width, int32_t height, const uint8_t* pixels, bool reversed) {
+  if (checked_image_size(width, height) < 0 || pixels == nullptr) return false;
+  const std::array<uint8_t, 54> header = bmp_header(width, height);
+  const capture_rows rows{pixels, static_cast<size_t>(bmp_stride(width)),
+                          static_cast<size_t>(height), reversed};
+  return write_capture_file(header.data(), header.size(), rows);
+}
+
 }  // namespace
 
 int32_t bmp_stride(int32_t width) {
@@ -53,16 +62,19 @@ std::array<uint8_t, 54> bmp_header(int32_t width, int32_t height) {
 }
 
 bool write_capture_bmp(int32_t width, int32_t height, const uint8_t* pixels) {
-  const int64_t image_size = checked_image_size(width, height);
-  if (image_size < 0 || pixels == nullptr) return false;
-  const std::array<uint8_t, 54> header = bmp_header(width, height);
-  return write_capture_file(header.data(), header.size(), pixels, static_cast<size_t>(image_size));
+  return write_rows(width, height, pixels, false);
+}
+
+bool write_capture_bmp_top_down(int32_t width, int32_t height, const uint8_t* pixels) {
+  return write_rows(width, height, pixels, true);
 }
 
 int capture_screen(const platform& p) {
   screen_grab grab;
-  const bool written = p.grab_screen && p.grab_screen(grab) &&
-                       write_capture_bmp(grab.width, grab.height, grab.pixels);
+  const bool written =
+      p.grab_screen && p.grab_screen(grab) &&
+      (grab.top_down ? write_capture_bmp_top_down(grab.width, grab.height, grab.pixels)
+                     : write_capture_bmp(grab.width, grab.height, grab.pixels));
   // Without a fresh picture no old one may stand in for the screen.
   if (!written) remove_capture_file();
   if (p.pause) p.pause(capture_pause_ms);

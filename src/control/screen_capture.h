@@ -22,6 +22,11 @@ std::array<uint8_t, 54> bmp_header(int32_t width, int32_t height);
 // False when the file cannot be created; nothing is written then.
 bool write_capture_bmp(int32_t width, int32_t height, const uint8_t* pixels);
 
+// The same file from rows held top row first (stride * height bytes): the
+// rows are written last first, so the file is byte for byte what
+// write_capture_bmp gives for the same rows stored bottom row first.
+bool write_capture_bmp_top_down(int32_t width, int32_t height, const uint8_t* pixels);
+
 // Grabs the screen through the platform, writes "capture.bmp", pauses 60 ms,
 // returns 0. When no grab is possible, any old "capture.bmp" is removed so
 // that no stale picture is analysed.

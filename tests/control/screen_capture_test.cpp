@@ -1,11 +1,16 @@
-// The capture file: BMP layout byte for byte, the bottom-up row order, cutting
-// an older longer file, and what a failed grab leaves behind.
+// The capture file: BMP layout byte for byte, the bottom-up row order from
+// rows held either way up, cutting an older longer file, and what a failed
+// write or grab leaves behind.
+#include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
@@ -126,6 +131,119 @@ TEST(capture_file, refuses_sizes_no_bmp_can_hold) {
   EXPECT_FALSE(write_capture_bmp(1 << 30, 1 << 10, pixel));  // image size past 4 GiB
   EXPECT_FALSE(write_capture_bmp(1, 1, nullptr));
   EXPECT_FALSE(fs::exists("capture.bmp"));
+}
+
+// The same rows held top row first: written last row first, directly and
+// through capture_screen, the file is byte for byte the bottom-up one, also
+// over an older, longer file. Many short rows cross the writer's batches.
+struct top_down_case {
+  int32_t width, height;
+};
+
+class top_down_rows : public ::testing::TestWithParam<top_down_case> {};
+
+TEST_P(top_down_rows, give_the_same_file_as_bottom_up_rows) {
+  const auto [width, height] = GetParam();
+  test_support::scoped_work_dir dir;
+  const size_t stride = static_cast<size_t>(bmp_stride(width));
+  const std::vector<uint8_t> bottom_up = random_bytes(stride * height, width * 31 + height);
+  std::vector<uint8_t> top_down(bottom_up.size());
+  for (int32_t row = 0; row < height; ++row)
+    std::copy_n(bottom_up.begin() + row * stride, stride,
+                top_down.begin() + (height - 1 - row) * stride);
+
+  ASSERT_TRUE(write_capture_bmp(width, height, bottom_up.data()));
+  const std::vector<uint8_t> expected = read_file("capture.bmp");
+  ASSERT_EQ(expected.size(), 54 + bottom_up.size());
+
+  const std::vector<uint8_t> old_bytes = random_bytes(expected.size() + 4099, 3);
+  const auto write_old_file = [&] {
+    std::ofstream("capture.bmp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(old_bytes.data()), old_bytes.size());
+  };
+  write_old_file();
+  ASSERT_TRUE(write_capture_bmp_top_down(width, height, top_down.data()));
+  EXPECT_TRUE(read_file("capture.bmp") == expected) << "write_capture_bmp_top_down";
+
+  write_old_file();
+  platform p;
+  p.grab_screen = [&](screen_grab& grab) {
+    grab = {width, height, top_down.data(), true};
+    return true;
+  };
+  p.pause = [](int) {};
+  capture_screen(p);
+  EXPECT_TRUE(read_file("capture.bmp") == expected) << "capture_screen";
+}
+
+INSTANTIATE_TEST_SUITE_P(sizes, top_down_rows,
+                         ::testing::Values(top_down_case{1, 1}, top_down_case{3, 2},
+                                           top_down_case{2, 3}, top_down_case{7, 5},
+                                           top_down_case{1366, 768}, top_down_case{1921, 1081},
+                                           top_down_case{1920, 1080}, top_down_case{1, 2049}),
+                         [](const auto& info) {
+                           return std::to_string(info.param.width) + "x" +
+                                  std::to_string(info.param.height);
+                         });
+
+// A file that cannot be written whole (here: past the process's file size
+// limit, which cuts the write short and then fails it) is removed, an old
+// picture with it; a limit the file just fits in lets it through.
+class file_size_limit {
+ public:
+  explicit file_size_limit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead of ending the process
+  }
+  ~file_size_limit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, old_handler_);
+  }
+  file_size_limit(const file_size_limit&) = delete;
+  file_size_limit& operator=(const file_size_limit&) = delete;
+
+ private:
+  rlimit old_{};
+  void (*old_handler_)(int) = SIG_DFL;
+};
+
+TEST(capture_file, a_write_cut_short_removes_the_file) {
+  constexpr int32_t width = 5, height = 2047;  // 16-byte rows, two batches of rows
+  const size_t file_size = 54 + 16 * height;
+  struct limit_case {
+    const char* where;
+    rlim_t limit;
+  };
+  const limit_case limits[] = {
+      {"no byte", 0},
+      {"inside the header", 30},
+      {"inside a row", 54 + 16 * 100 + 7},
+      {"inside the second batch", 54 + 16 * 1500 + 3},
+      {"one byte short", file_size - 1},
+      {"exactly the file", file_size},
+  };
+  const std::vector<uint8_t> pixels = random_bytes(16 * height, 5);
+  for (const bool top_down : {false, true}) {
+    for (const limit_case& c : limits) {
+      test_support::scoped_work_dir dir;
+      std::ofstream("capture.bmp") << "an old picture";
+      const bool fits = c.limit >= file_size;
+      bool written = false;
+      {
+        file_size_limit limit(c.limit);
+        written = top_down ? write_capture_bmp_top_down(width, height, pixels.data())
+                           : write_capture_bmp(width, height, pixels.data());
+      }
+      EXPECT_EQ(written, fits) << c.where << (top_down ? " top-down" : " bottom-up");
+      EXPECT_EQ(fs::exists("capture.bmp"), fits) << c.where;
+      if (fits) {
+        EXPECT_EQ(fs::file_size("capture.bmp"), file_size);
+      }
+    }
+  }
 }
 
 // capture_screen with a fake grab: what is left in capture.bmp, and the pause.
