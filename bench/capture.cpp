@@ -1,7 +1,8 @@
 // Cost of one capture_screen without its 60 ms pause, step by step, on a
 // private 1920 x 1080 Xvfb: the X11 grab (shared memory against plain
-// XGetImage), the grab with its conversion to bottom-up BGR rows, the file
-// write (in place against truncating first) and the load back; then the whole
+// XGetImage), the grab with its conversion to BGR rows, the conversion alone
+// with each row packer, the file write (in place against truncating first)
+// and the load back; then the whole
 // overhead of the capture path against the plain reference path.
 #include <csignal>
 #include <cstdlib>
@@ -9,6 +10,8 @@
 #include <iostream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -37,7 +40,8 @@ x11_grabber_ptr open_when_ready(x11_fetch fetch) {
   return nullptr;
 }
 
-// The straightforward writer: truncate, then write header and rows.
+// The straightforward writer: truncate, then write header and rows as they
+// lie (upside down for a top-down grab, which costs the same).
 bool write_truncating(const screen_grab& grab) {
   const std::array<uint8_t, 54> header = bmp_header(grab.width, grab.height);
   const size_t size = static_cast<size_t>(bmp_stride(grab.width)) * grab.height;
@@ -74,8 +78,26 @@ void register_steps(x11_grabber& shared, x11_grabber& plain, screen_grab& grab, 
     x11_convert(shared, grab);
     benchmark::ClobberMemory();
   });
-  add("write_in_place",
-      [&] { benchmark::DoNotOptimize(write_capture_bmp(grab.width, grab.height, grab.pixels)); });
+  // Packing a whole 1920 x 1080 server image in place, with each packer the
+  // processor runs (the bytes do not matter, only their number).
+  static std::vector<uint8_t> image(size_t{1920} * 1080 * 4, 0x5A);
+  for (const auto& [kernel, name] :
+       {std::pair{pack_kernel::scalar, "pack_in_place_scalar"},
+        std::pair{pack_kernel::ssse3, "pack_in_place_ssse3"},
+        std::pair{pack_kernel::avx2, "pack_in_place_avx2"},
+        std::pair{pack_kernel::avx512_vbmi, "pack_in_place_avx512_vbmi"}}) {
+    if (!pack_kernel_supported(kernel)) continue;
+    add(name, [kernel = kernel] {
+      pack_bgrx_rows_in_place(image.data(), 1920, 1080, 1920 * 4, kernel);
+      benchmark::ClobberMemory();
+    });
+  }
+  // The rows of the grab in the order it hands them out.
+  add("write_in_place", [&] {
+    benchmark::DoNotOptimize(grab.top_down
+                                 ? write_capture_bmp_top_down(grab.width, grab.height, grab.pixels)
+                                 : write_capture_bmp(grab.width, grab.height, grab.pixels));
+  });
   add("write_truncating_first", [&] { benchmark::DoNotOptimize(write_truncating(grab)); });
   add("load_capture", [&] { benchmark::DoNotOptimize(as_stored_load(capture_file_name)); });
   // What every look at the screen costs besides the pause: capture_screen

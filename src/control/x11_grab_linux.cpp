@@ -1,5 +1,6 @@
 #include "control/x11_grab.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
@@ -35,12 +36,11 @@ struct x11_grabber {
   int root_width = 0;  // the screen size as last known; 0 until asked
   int root_height = 0;
 
-  // True once the fetched image has been turned into bottom-up BGR rows in
-  // place; the next fetch refills it.
+  // True once the fetched image has been turned into BGR rows in place; the
+  // next fetch refills it.
   bool converted = false;
-  std::vector<uint8_t> row;  // one row, for swapping rows end for end
 
-  // Only for servers without the common 32-bit format: bottom-up padded rows,
+  // Only for servers without the common 32-bit format: top-down padded rows,
   // reused from grab to grab.
   std::vector<uint8_t> bgr;
   int32_t bgr_width = 0;
@@ -206,9 +206,14 @@ bool is_bgrx(const XImage& image) {
          image.green_mask == 0xFF00 && image.blue_mask == 0xFF;
 }
 
-// One row of 32-bit B, G, R, X pixels to packed B, G, R, four pixels (16
-// bytes in, 12 out) at a time in two 64-bit words.
-void convert_bgrx_row(const uint8_t* source, uint8_t* target, int width) {
+// The row packers. Each one may pack a row in place, or into memory that
+// starts before the row, because a store never reaches source bytes not yet
+// loaded: a store at pixel x of s bytes after loading l bytes from pixel x
+// ends at 3x + s <= 4x + l, since s <= l in every packer. None writes past
+// the row's 3 * width bytes.
+
+// Four pixels (16 bytes in, 12 out) at a time in two 64-bit words.
+void pack_row_scalar(const uint8_t* source, uint8_t* target, int width) {
   int x = 0;
   for (; x + 4 <= width; x += 4, source += 16, target += 12) {
     uint64_t low, high;  // pixels 0-1 and 2-3
@@ -227,10 +232,10 @@ void convert_bgrx_row(const uint8_t* source, uint8_t* target, int width) {
   }
 }
 
-// The same, sixteen pixels at a time: a byte shuffle drops the fourth byte of
-// each pixel, and three 16-byte stores take the four 12-byte results.
-__attribute__((target("ssse3"))) void convert_bgrx_row_ssse3(const uint8_t* source, uint8_t* target,
-                                                             int width) {
+// Sixteen pixels at a time: a byte shuffle drops the fourth byte of each
+// pixel, and three 16-byte stores take the four 12-byte results.
+__attribute__((target("ssse3"))) void pack_row_ssse3(const uint8_t* source, uint8_t* target,
+                                                     int width) {
   const __m128i drop_x = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
   int x = 0;
   for (; x + 16 <= width; x += 16, source += 64, target += 48) {
@@ -244,7 +249,74 @@ __attribute__((target("ssse3"))) void convert_bgrx_row_ssse3(const uint8_t* sour
     _mm_storeu_si128(out + 1, _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8)));
     _mm_storeu_si128(out + 2, _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
   }
-  convert_bgrx_row(source, target, width - x);
+  pack_row_scalar(source, target, width - x);
+}
+
+// Eight pixels at a time: a shuffle packs each 16-byte lane into its first
+// 12 bytes, a dword permute joins the two lanes, and one 32-byte store puts
+// the 24 bytes followed by 8 bytes of no value, which the next store (or the
+// tail) overwrites. The loop stops while those 8 bytes still fall inside the
+// row: 3x + 32 <= 3 * width.
+__attribute__((target("avx2"))) void pack_row_avx2(const uint8_t* source, uint8_t* target,
+                                                   int width) {
+  const __m256i drop_x =
+      _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
+                       0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
+  int x = 0;
+  for (; x + 11 <= width; x += 8, source += 32, target += 24) {
+    const __m256i in = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
+    const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(in, drop_x), join);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), packed);
+  }
+  pack_row_scalar(source, target, width - x);
+}
+
+// Source byte of each packed byte, for a block of sixteen pixels.
+constexpr std::array<uint8_t, 64> vbmi_drop_x = [] {
+  std::array<uint8_t, 64> index{};
+  for (int i = 0; i < 48; ++i) index[i] = static_cast<uint8_t>(i / 3 * 4 + i % 3);
+  return index;
+}();
+
+// Sixteen pixels at a time: one byte permute across the whole register and
+// a store masked to its first 48 bytes; the last pixels go through a masked
+// load and store of the same kind, which touch no byte outside the row. (The
+// zeroing permute: the plain one starts from a register GCC calls undefined.)
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void pack_row_avx512_vbmi(
+    const uint8_t* source, uint8_t* target, int width) {
+  const __m512i drop_x = _mm512_loadu_si512(vbmi_drop_x.data());
+  constexpr __mmask64 packed_block = (uint64_t{1} << 48) - 1;
+  int x = 0;
+  for (; x + 16 <= width; x += 16, source += 64, target += 48) {
+    const __m512i in = _mm512_loadu_si512(source);
+    _mm512_mask_storeu_epi8(target, packed_block,
+                            _mm512_maskz_permutexvar_epi8(packed_block, drop_x, in));
+  }
+  if (const int left = width - x; left > 0) {  // fewer than 16 pixels
+    const __mmask64 loaded = (uint64_t{1} << (4 * left)) - 1;
+    const __mmask64 stored = (uint64_t{1} << (3 * left)) - 1;
+    const __m512i in = _mm512_maskz_loadu_epi8(loaded, source);
+    _mm512_mask_storeu_epi8(target, stored, _mm512_maskz_permutexvar_epi8(stored, drop_x, in));
+  }
+}
+
+using pack_row_function = void (*)(const uint8_t*, uint8_t*, int);
+
+// The packer of a kernel, the scalar one for a kernel the processor lacks.
+pack_row_function packer_of(pack_kernel kernel) {
+  if (!pack_kernel_supported(kernel)) return pack_row_scalar;
+  switch (kernel) {
+    case pack_kernel::scalar:
+      return pack_row_scalar;
+    case pack_kernel::ssse3:
+      return pack_row_ssse3;
+    case pack_kernel::avx2:
+      return pack_row_avx2;
+    case pack_kernel::avx512_vbmi:
+      return pack_row_avx512_vbmi;
+  }
+  return pack_row_scalar;
 }
 
 // Scales the channel under `mask` of a pixel value to 8 bits.
@@ -264,30 +336,6 @@ void convert_any_row(XImage& image, int y, uint8_t* target) {
     target[0] = channel(pixel, image.blue_mask);
     target[1] = channel(pixel, image.green_mask);
     target[2] = channel(pixel, image.red_mask);
-  }
-}
-
-// Turns the fetched 32-bit image into padded 24-bit bottom-up rows inside its
-// own memory, so that no second screen-sized buffer is kept. Rows are packed
-// top to bottom: a packed row starts no later than its source row and is
-// written front to back, so it only overwrites bytes already read. Then the
-// rows are swapped end for end. The server image is refilled by the next fetch.
-void pack_bottom_up_in_place(x11_grabber& g, XImage& image) {
-  const size_t stride = static_cast<size_t>(bmp_stride(image.width));
-  const size_t row_bytes = static_cast<size_t>(image.width) * 3;
-  uint8_t* data = reinterpret_cast<uint8_t*>(image.data);
-  for (int y = 0; y < image.height; ++y) {
-    uint8_t* target = data + y * stride;
-    pack_bgrx_row(data + static_cast<size_t>(y) * image.bytes_per_line, target, image.width);
-    std::memset(target + row_bytes, 0, stride - row_bytes);  // the padding of every file is zero
-  }
-  g.row.resize(stride);
-  for (int top = 0, bottom = image.height - 1; top < bottom; ++top, --bottom) {
-    uint8_t* upper = data + top * stride;
-    uint8_t* lower = data + bottom * stride;
-    std::memcpy(g.row.data(), upper, stride);
-    std::memcpy(upper, lower, stride);
-    std::memcpy(lower, g.row.data(), stride);
   }
 }
 
@@ -378,12 +426,49 @@ bool x11_fetch_screen(x11_grabber& g) {
   return root_size(g, width, height) && fetch_plain(g, width, height);
 }
 
-void pack_bgrx_row(const uint8_t* source, uint8_t* target, int width, bool use_simd) {
-  static const bool has_ssse3 = __builtin_cpu_supports("ssse3");
-  if (use_simd && has_ssse3) {
-    convert_bgrx_row_ssse3(source, target, width);
-  } else {
-    convert_bgrx_row(source, target, width);
+bool pack_kernel_supported(pack_kernel kernel) {
+  __builtin_cpu_init();  // in case this runs before the library's own initialisation
+  switch (kernel) {
+    case pack_kernel::scalar:
+      return true;
+    case pack_kernel::ssse3:
+      return __builtin_cpu_supports("ssse3");
+    case pack_kernel::avx2:
+      return __builtin_cpu_supports("avx2");
+    case pack_kernel::avx512_vbmi:
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+             __builtin_cpu_supports("avx512vbmi");
+  }
+  return false;
+}
+
+pack_kernel best_pack_kernel() {
+  static const pack_kernel best = [] {
+    for (pack_kernel k : {pack_kernel::avx512_vbmi, pack_kernel::avx2, pack_kernel::ssse3})
+      if (pack_kernel_supported(k)) return k;
+    return pack_kernel::scalar;
+  }();
+  return best;
+}
+
+void pack_bgrx_row(const uint8_t* source, uint8_t* target, int width, pack_kernel kernel) {
+  packer_of(kernel)(source, target, width);
+}
+
+// Rows are packed top to bottom: a packed row starts no later than its source
+// row (the stride is at most 4 * width, the source's bytes per line at least
+// that) and its packer never overruns bytes not yet loaded, so every store
+// lands on bytes already read. The padding is zeroed after the row is packed,
+// inside the bytes the row's source occupied.
+void pack_bgrx_rows_in_place(uint8_t* data, int width, int height, int bytes_per_line,
+                             pack_kernel kernel) {
+  const pack_row_function pack = packer_of(kernel);
+  const size_t stride = static_cast<size_t>(bmp_stride(width));
+  const size_t row_bytes = static_cast<size_t>(width) * 3;
+  for (int y = 0; y < height; ++y) {
+    uint8_t* target = data + y * stride;
+    pack(data + static_cast<size_t>(y) * bytes_per_line, target, width);
+    std::memset(target + row_bytes, 0, stride - row_bytes);  // the padding of every file is zero
   }
 }
 
@@ -394,11 +479,14 @@ void x11_convert(x11_grabber& g, screen_grab& grab) {
   }
   XImage& image = *g.image;
   if (is_bgrx(image)) {
-    if (!g.converted) pack_bottom_up_in_place(g, image);
+    // Turned into rows inside the server image, so that no second
+    // screen-sized buffer is kept; the next fetch refills it.
+    if (!g.converted) {
+      pack_bgrx_rows_in_place(reinterpret_cast<uint8_t*>(image.data), image.width, image.height,
+                              image.bytes_per_line);
+    }
     g.converted = true;
-    grab.width = image.width;
-    grab.height = image.height;
-    grab.pixels = reinterpret_cast<const uint8_t*>(image.data);
+    grab = {image.width, image.height, reinterpret_cast<const uint8_t*>(image.data), true};
     return;
   }
   const int32_t stride = bmp_stride(image.width);
@@ -409,11 +497,9 @@ void x11_convert(x11_grabber& g, screen_grab& grab) {
     g.bgr_height = image.height;
   }
   for (int y = 0; y < image.height; ++y) {
-    convert_any_row(image, y, g.bgr.data() + static_cast<size_t>(image.height - 1 - y) * stride);
+    convert_any_row(image, y, g.bgr.data() + static_cast<size_t>(y) * stride);
   }
-  grab.width = image.width;
-  grab.height = image.height;
-  grab.pixels = g.bgr.data();
+  grab = {image.width, image.height, g.bgr.data(), true};
 }
 
 bool x11_grab_screen(x11_grabber& g, screen_grab& grab) {

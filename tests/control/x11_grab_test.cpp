@@ -163,23 +163,76 @@ TEST(x11_capture_resize, follows_the_screen_as_it_shrinks_and_grows_back) {
   EXPECT_EQ(x11_grabber_fetch(*grabber), x11_fetch::shared_memory);
 }
 
-TEST(x11_row_packing, both_versions_drop_the_fourth_byte_at_every_width) {
-  // Widths around the 4- and 16-pixel blocks catch tail and block-edge slips;
-  // the guard bytes after the row catch overruns.
-  for (int width : {1, 3, 4, 5, 15, 16, 17, 31, 33, 1366, 1921}) {
-    std::vector<uint8_t> source(static_cast<size_t>(width) * 4);
-    for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<uint8_t>(i * 37 + 11);
-    for (bool simd : {false, true}) {
-      std::vector<uint8_t> target(static_cast<size_t>(width) * 3 + 8, 0xA5);
-      pack_bgrx_row(source.data(), target.data(), width, simd);
-      for (int x = 0; x < width; ++x)
-        for (int c = 0; c < 3; ++c)
-          ASSERT_EQ(target[x * 3 + c], source[x * 4 + c]) << width << " " << simd << " " << x;
-      for (size_t i = static_cast<size_t>(width) * 3; i < target.size(); ++i)
-        ASSERT_EQ(target[i], 0xA5) << "width " << width << " wrote past the row";
+// Every packer the processor runs, on widths around its 4-, 8- and 16-pixel
+// blocks and its tail limits, and on common screen widths.
+std::vector<int> packing_widths() {
+  std::vector<int> widths;
+  for (int w = 1; w <= 70; ++w) widths.push_back(w);
+  for (int w : {1366, 1920, 1921}) widths.push_back(w);
+  return widths;
+}
+
+std::vector<uint8_t> pattern_bytes(size_t n, unsigned seed) {
+  std::vector<uint8_t> bytes(n);
+  for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(i * 37 + seed * 101 + (i >> 8));
+  return bytes;
+}
+
+class x11_row_packing : public ::testing::TestWithParam<pack_kernel> {
+ protected:
+  void SetUp() override {
+    if (!pack_kernel_supported(GetParam())) GTEST_SKIP() << "the processor lacks this packer";
+  }
+};
+
+TEST_P(x11_row_packing, drops_the_fourth_byte_and_writes_nothing_past_the_row) {
+  for (int width : packing_widths()) {
+    const std::vector<uint8_t> source = pattern_bytes(static_cast<size_t>(width) * 4, width);
+    // Guard bytes after the row catch overruns.
+    std::vector<uint8_t> target(static_cast<size_t>(width) * 3 + 64, 0xA5);
+    pack_bgrx_row(source.data(), target.data(), width, GetParam());
+    for (int x = 0; x < width; ++x)
+      for (int c = 0; c < 3; ++c)
+        ASSERT_EQ(target[x * 3 + c], source[x * 4 + c]) << "width " << width << " pixel " << x;
+    for (size_t i = static_cast<size_t>(width) * 3; i < target.size(); ++i)
+      ASSERT_EQ(target[i], 0xA5) << "width " << width << " wrote past the row";
+  }
+}
+
+TEST_P(x11_row_packing, packs_a_whole_image_in_place_top_down_with_zero_padding) {
+  constexpr int height = 4;
+  for (int width : packing_widths()) {
+    // Server images have 4 * width bytes a line; a wider line must work too.
+    for (int bytes_per_line : {width * 4, width * 4 + 60}) {
+      std::vector<uint8_t> image =
+          pattern_bytes(static_cast<size_t>(bytes_per_line) * height, width);
+      const std::vector<uint8_t> source = image;
+      pack_bgrx_rows_in_place(image.data(), width, height, bytes_per_line, GetParam());
+      const size_t stride = static_cast<size_t>(bmp_stride(width));
+      for (int y = 0; y < height; ++y) {
+        const uint8_t* packed = image.data() + y * stride;
+        const uint8_t* row = source.data() + static_cast<size_t>(y) * bytes_per_line;
+        for (int x = 0; x < width; ++x)
+          for (int c = 0; c < 3; ++c)
+            ASSERT_EQ(packed[x * 3 + c], row[x * 4 + c])
+                << "width " << width << " line " << bytes_per_line << " row " << y << " pixel "
+                << x;
+        for (size_t i = static_cast<size_t>(width) * 3; i < stride; ++i)
+          ASSERT_EQ(packed[i], 0) << "width " << width << " row " << y << " padding";
+      }
     }
   }
 }
+
+std::string packer_name(const ::testing::TestParamInfo<pack_kernel>& info) {
+  constexpr const char* names[] = {"scalar", "ssse3", "avx2", "avx512_vbmi"};
+  return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(packers, x11_row_packing,
+                         ::testing::Values(pack_kernel::scalar, pack_kernel::ssse3,
+                                           pack_kernel::avx2, pack_kernel::avx512_vbmi),
+                         packer_name);
 
 // A display number nobody serves.
 std::string unused_display() {

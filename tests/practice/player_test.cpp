@@ -44,7 +44,11 @@ cv::Mat upright(const pitchlog::screen_grab& g) {
   const cv::Mat rows(g.height, g.width, CV_8UC3, const_cast<uint8_t*>(g.pixels),
                      static_cast<std::size_t>(((3 * g.width + 3) / 4) * 4));
   cv::Mat screen;
-  cv::flip(rows, screen, 0);
+  if (g.top_down) {
+    rows.copyTo(screen);
+  } else {
+    cv::flip(rows, screen, 0);
+  }
   return screen;
 }
 
