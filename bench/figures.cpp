@@ -4,7 +4,10 @@
 //   - the capture overhead beyond the 60 ms pause (grab, conversion, write of
 //     "capture.bmp", load back), beside plain XGetImage with a truncating write;
 //   - the CPU share of a real pitchlog process watching the practice game's
-//     versus view with no pitch (user + system time over wall time);
+//     versus view with no pitch (user + system time over wall time), and where
+//     one watching capture's CPU goes, step by step, measured in this process
+//     on the same view: grab, write, load, scene pass, and the two library
+//     calls (imread and matchTemplate) that no change around them can remove;
 //   - one locating attempt that locks and one that misses, and the CPU share of
 //     a real pitchlog process while the game picture is absent;
 //   - the per-pitch analysis over a whole practice game on the practice game's
@@ -14,6 +17,7 @@
 //     practice game played in real time on the Xvfb.
 // pitchlog and practice-game are taken from the folder this tool lives in.
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +27,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <streambuf>
@@ -31,6 +36,7 @@
 #include <vector>
 
 #include <opencv2/core/utility.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "bench/bench_xvfb.h"
 #include "control/main_loop.h"
@@ -42,6 +48,8 @@
 #include "practice/scenario.h"
 #include "screen/capture_frame.h"
 #include "screen/game_area_locator.h"
+#include "screen/pitch_trigger.h"
+#include "screen/scene_recognizer.h"
 
 namespace fs = std::filesystem;
 using namespace pitchlog;
@@ -53,6 +61,8 @@ namespace {
 constexpr int opencv_threads = 1;
 
 constexpr int capture_repeats = 60;
+constexpr int step_captures = 300;  // about 20 s of watching at one capture per cycle
+constexpr int step_warm_up = 5;     // first captures: file creation, cold caches
 constexpr int lock_repeats = 9;
 constexpr int miss_attempts = 15;
 constexpr int watch_windows = 6;  // six windows of five seconds: 30 s of watching
@@ -158,9 +168,22 @@ fs::path make_work_dir(const std::string& name) {
 
 // ---- figures ---------------------------------------------------------------
 
+// Thread CPU time (user + system) of each step of one watching capture, in
+// ms, one entry per capture, and the wall time of the whole cycle.
+struct capture_steps {
+  std::vector<double> grab;     // platform::grab_screen from make_x11_grab: fetch and conversion
+  std::vector<double> write;    // the rest of capture_screen before its pause: "capture.bmp"
+  std::vector<double> load;     // as_stored_load("capture.bmp"): imread flag 6
+  std::vector<double> scene;    // scene_pass in the versus view, count already read
+  std::vector<double> matches;  // the pass's three cv::matchTemplate calls alone
+  std::vector<double> whole;    // capture_screen + load + scene pass
+  std::vector<double> cycle;    // wall time of the same, 60 ms pause included
+};
+
 struct figures {
   double capture_ms = 0, reference_ms = 0;
   std::vector<double> versus_share;
+  capture_steps steps;
   double versus_peak_mb = 0;
   double lock_ms = 0, miss_ms = 0;
   std::vector<double> absent_share;
@@ -247,6 +270,96 @@ double measure_locating(const template_set& templates, int repeats, int grabs_pe
     if (i > 0) times.push_back(t);
   }
   return median(times);
+}
+
+// CPU time of the calling thread so far, in ms; pauses and waits cost nothing here.
+double thread_cpu_ms() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// The matches a watching pass makes (versus ground, then both finish poses),
+// as bare cv::matchTemplate calls, each into its own score map.
+void bare_matches(const cv::Mat& frame, const template_set& templates, cv::Point origin,
+                  std::array<cv::Mat, 3>& scores) {
+  static_assert(scene_checks[0].on_hit == scene::versus_view);
+  const auto match = [&](const auto& c, cv::Mat& map) {
+    cv::matchTemplate(frame(game_region(origin, c.x, c.y, c.w, c.h)), templates[c.id], map,
+                      cv::TM_CCOEFF_NORMED);
+  };
+  match(scene_checks[0], scores[0]);
+  match(finish_pose_checks[0], scores[1]);
+  match(finish_pose_checks[1], scores[2]);
+}
+
+// Watching captures the way pitchlog's scene loop takes them (real grab, real
+// 60 ms pause, load, scene pass), each step timed in this thread's CPU time.
+// The game must show the versus view without a pitch throughout; false when
+// the game cannot be locked or a capture is anything else.
+bool measure_capture_steps(const template_set& templates, capture_steps& s) {
+  const std::function<bool(screen_grab&)> x11_grab = make_x11_grab(std::cerr);
+  double grab_start = 0, grab_end = 0, pause_start = 0;
+  platform p;
+  p.grab_screen = [&](screen_grab& g) {
+    grab_start = thread_cpu_ms();
+    const bool ok = x11_grab(g);
+    grab_end = thread_cpu_ms();
+    return ok;
+  };
+  p.pause = [&](int milliseconds) {
+    pause_start = thread_cpu_ms();
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  };
+
+  // The game origin from one lock, pauses skipped; a bounded number of grabs
+  // so that a game not on the screen ends the attempt.
+  int grabs_left = 50;
+  platform locating = p;
+  locating.grab_screen = [&](screen_grab& g) { return grabs_left-- > 0 && x11_grab(g); };
+  locating.pause = [](int) {};
+  locator_state locator;
+  scene_state scene;
+  trigger_state trigger{.burst_count = 1};
+  ball_state ball;
+  pitch_record record;
+  if (locate_game_area(locating, templates, locator, scene, trigger, ball, record) !=
+      locate_outcome::locked)
+    return false;
+  const cv::Point origin = locator.game_origin;
+
+  scene_state watching{.count_checked = 1};  // a watching pass: the count is read once per pitch
+  int32_t locator_misses = 0;
+  std::array<cv::Mat, 3> scores;
+  for (int i = 0; i < step_warm_up + step_captures; ++i) {
+    const auto start = clock_type::now();
+    const double cpu0 = thread_cpu_ms();
+    capture_screen(p);
+    const double cpu1 = thread_cpu_ms();
+    const cv::Mat frame = as_stored_load(capture_file_name);
+    const double cpu2 = thread_cpu_ms();
+    if (frame.empty()) return false;
+    const scene_action action =
+        scene_pass(frame, templates, origin, watching, locator_misses, record);
+    const double cpu3 = thread_cpu_ms();
+    const double cycle = ms_since(start);
+    bare_matches(frame, templates, origin, scores);
+    const double cpu4 = thread_cpu_ms();
+    // Only the versus view without a pitch is measured; anything else ends the run.
+    double versus = 0;
+    cv::minMaxLoc(scores[0], nullptr, &versus);
+    if (!is_hit(versus, scene_checks[0].threshold) || action != scene_action::keep_watching)
+      return false;
+    if (i < step_warm_up) continue;
+    s.grab.push_back(grab_end - grab_start);
+    s.write.push_back(pause_start - grab_end);
+    s.load.push_back(cpu2 - cpu1);
+    s.scene.push_back(cpu3 - cpu2);
+    s.matches.push_back(cpu4 - cpu3);
+    s.whole.push_back(cpu3 - cpu0);
+    s.cycle.push_back(cycle);
+  }
+  return true;
 }
 
 // Records when each capture's pause starts and when each console line is
@@ -408,6 +521,29 @@ const char* pass(bool ok) {
   return ok ? "PASS" : "FAIL";
 }
 
+// Where one watching capture's CPU goes: each step's median in ms per capture
+// and the share of one core it takes at the median cycle length.
+void print_capture_steps(const capture_steps& s) {
+  if (s.cycle.empty()) return;
+  const double cycle = median(s.cycle);
+  const auto step = [&](const char* name, double ms, const char* note) {
+    row(name, fixed(ms, "ms", 2), fixed(100.0 * ms / cycle, "%"), note, "");
+  };
+  std::printf(
+      "\nwhere one watching capture's CPU goes, versus view without a pitch: this\n"
+      "thread's CPU time, median of %zu captures, one capture every %.1f ms\n\n",
+      s.cycle.size(), cycle);
+  row("step", "ms per capture", "core share", "", "");
+  step("grab and conversion (make_x11_grab)", median(s.grab), "");
+  step("write \"capture.bmp\" (rest of capture_screen)", median(s.write), "");
+  step("load (as_stored_load, imread flag 6)", median(s.load), "");
+  step("scene pass (3 matches, count read before)", median(s.scene), "");
+  step("  of which the 3 matchTemplate calls alone", median(s.matches), "");
+  step("whole capture (capture_screen, load, pass)", median(s.whole), "");
+  step("library calls alone (imread + matchTemplate)", median(s.load) + median(s.matches),
+       "the floor of the share");
+}
+
 bool print_table(const figures& f, const std::string& load_before) {
   const double versus = median(f.versus_share);
   const double absent = median(f.absent_share);
@@ -438,6 +574,7 @@ bool print_table(const figures& f, const std::string& load_before) {
       std::to_string(f.live_reports) + " reports, " + std::to_string(f.live_pitches) + " pitches";
   row("CPU share over that game (pitchlog)", fixed(f.live_share, "%"), "", live, "");
   row("peak resident memory, watching (pitchlog)", fixed(f.versus_peak_mb, "MB"), "", "report", "");
+  print_capture_steps(f.steps);
   return capture_ok && versus_ok && analysis_ok && memory_ok;
 }
 
@@ -486,6 +623,13 @@ int measure_all() {
   }
   std::cerr << "bench_figures: locating attempts..." << std::endl;
   f.lock_ms = measure_locating(templates, lock_repeats, 0);
+
+  std::cerr << "bench_figures: where one watching capture's CPU goes (" << step_captures
+            << " captures)..." << std::endl;
+  if (!measure_capture_steps(templates, f.steps)) {
+    std::cerr << "bench_figures: the versus view could not be watched step by step\n";
+    f.steps = capture_steps{};
+  }
 
   std::cerr << "bench_figures: pitchlog watching the versus view for "
             << watch_windows * watch_window_s << " s..." << std::endl;
