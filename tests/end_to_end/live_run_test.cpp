@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include <opencv2/imgcodecs.hpp>
+
 #include "end_to_end/x11_keys.h"
 #include "practice/expected_report.h"
 #include "support/test_support.h"
@@ -67,11 +69,12 @@ std::string read_file(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Starts `argv` in `dir` on `display`, its output into `out_file`. Under
-// LeakSanitizer the few allocations that the window toolkit's D-Bus and
-// fontconfig keep until the process ends are not counted as pitchlog's leaks.
+// Starts `argv` in `dir` on `display`, its output into `out_file`, its input
+// from `in_fd` (/dev/null when -1). Under LeakSanitizer the few allocations
+// that the window toolkit's D-Bus and fontconfig keep until the process ends
+// are not counted as pitchlog's leaks.
 pid_t start(const std::vector<std::string>& argv, const fs::path& dir, const std::string& display,
-            const fs::path& out_file) {
+            const fs::path& out_file, int in_fd = -1) {
   std::ofstream(dir / "lsan.supp") << "leak:libdbus-1.so\nleak:libfontconfig.so\n";
   const std::string lsan = "suppressions=" + (dir / "lsan.supp").string();
   const pid_t pid = fork();
@@ -79,7 +82,7 @@ pid_t start(const std::vector<std::string>& argv, const fs::path& dir, const std
   if (chdir(dir.c_str()) != 0) _exit(126);
   setenv("DISPLAY", display.c_str(), 1);
   setenv("LSAN_OPTIONS", lsan.c_str(), 1);
-  const int in = open("/dev/null", O_RDONLY);
+  const int in = in_fd != -1 ? in_fd : open("/dev/null", O_RDONLY);
   const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   dup2(in, STDIN_FILENO);
   dup2(out, STDOUT_FILENO);
@@ -111,12 +114,17 @@ TEST(live_run, pitchlog_records_every_pitch_of_the_practice_game_as_thrown) {
   ASSERT_EQ(waitpid(game, &status, 0), game);
   // The last report is long written: the game ends on two seconds of game set.
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // A run that shows no windows never maps the window toolkit.
+  const std::string maps = read_file("/proc/" + std::to_string(watcher) + "/maps");
   kill(watcher, SIGTERM);
   int watcher_status = 0;
   waitpid(watcher, &watcher_status, 0);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(dir.path() / "game.txt");
   EXPECT_TRUE(WIFSIGNALED(watcher_status)) << "pitchlog ended on its own:\n"
                                            << read_file(dir.path() / "console.txt");
+  EXPECT_NE(maps.find("pitchlog"), std::string::npos);
+  for (const char* toolkit : {"highgui", "Qt5", "libgtk", "pitchlog-windows"})
+    EXPECT_EQ(maps.find(toolkit), std::string::npos) << toolkit << " mapped:\n" << maps;
 
   std::vector<practice::truth_pitch> truth;
   std::istringstream lines(read_file(dir.path() / "truth.jsonl"));
@@ -200,6 +208,57 @@ TEST(live_run, an_unreadable_inning_shows_the_burst_and_ends_with_0_after_a_key)
   const practice::report_check c =
       practice::check_reports({*p}, read_file(dir.path() / "text.txt"));
   EXPECT_TRUE(c.identical) << c.first_difference;
+}
+
+// pitchlog copied without its window module: the burst goes to image files
+// named after the windows, one line asks for Enter, and Enter ends the run with 0.
+TEST(live_run, without_the_window_module_the_burst_is_written_to_files_and_enter_ends_with_0) {
+  const fs::path bin(PITCHLOG_BINARY_DIR);
+  ASSERT_TRUE(fs::exists(bin / "pitchlog") && fs::exists(bin / "practice-game"))
+      << "build pitchlog and practice-game first";
+  test_support::xvfb_server x(1280, 800);
+  if (x.display().empty()) GTEST_SKIP() << "Xvfb could not start, so there is no live desktop";
+
+  test_support::scoped_work_dir dir;
+  fs::copy(test_support::source_data_dir(), dir.path() / "data");
+  fs::copy_file(bin / "pitchlog", dir.path() / "pitchlog");
+  std::ofstream(dir.path() / "game.json") << unreadable_inning;
+  int enter[2];
+  ASSERT_EQ(pipe2(enter, O_CLOEXEC), 0);
+  const fs::path console = dir.path() / "console.txt";
+  const pid_t watcher =
+      start({(dir.path() / "pitchlog").string()}, dir.path(), x.display(), console, enter[0]);
+  close(enter[0]);
+  const pid_t game = start({(bin / "practice-game").string(), "play", "--scenario", "game.json",
+                            "--x", "200", "--y", "100"},
+                           dir.path(), x.display(), dir.path() / "game.txt");
+
+  bool asked = false;
+  for (int i = 0; i < 300 && !asked; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    asked = read_file(console).find("press Enter") != std::string::npos;
+  }
+  EXPECT_TRUE(asked) << read_file(console);
+  EXPECT_EQ(wait_for(watcher, 0), -1) << "pitchlog ended before Enter";
+  EXPECT_EQ(write(enter[1], "\n", 1), 1);
+  close(enter[1]);
+  const int status = wait_for(watcher, 20);
+  if (status == -1) {
+    kill(watcher, SIGKILL);
+    waitpid(watcher, nullptr, 0);
+  }
+  kill(game, SIGTERM);
+  waitpid(game, nullptr, 0);
+  ASSERT_NE(status, -1) << "pitchlog did not end after Enter";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  const std::string said = read_file(console);
+  EXPECT_NE(said.find("pitchlog: cannot show windows ("), std::string::npos) << said;
+  EXPECT_NE(said.find("pitchlog-windows.so"), std::string::npos) << said;
+  for (int i = 1; i <= 11; ++i) {
+    const cv::Mat image =
+        cv::imread((dir.path() / ("src_img" + std::to_string(i) + ".png")).string());
+    EXPECT_TRUE(image.cols == 1280 && image.rows == 800) << "src_img" << i << ".png";
+  }
 }
 
 }  // namespace
