@@ -4,7 +4,6 @@
 // pasted at their regions, desktops holding it anywhere, and a fake desktop
 // that hands a list of screens to the platform one grab at a time.
 #include <algorithm>
-#include <cmath>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -18,6 +17,7 @@
 #include "control/platform.h"
 #include "control/screen_capture.h"
 #include "control/template_store.h"
+#include "support/ball_pictures.h"
 
 namespace synthetic {
 
@@ -33,55 +33,11 @@ inline cv::Mat noise(cv::Size size, uint64_t seed) {
   return m;
 }
 
-// Smooth green ground, a vertical gradient (no edges for the circle search).
-inline cv::Mat smooth_ground(cv::Size size) {
-  cv::Mat ground(size, CV_8UC3);
-  for (int y = 0; y < size.height; ++y) {
-    ground.row(y).setTo(cv::Scalar(60, 130 + 100 * y / size.height, 70));
-  }
-  return ground;
-}
+using test_support::marked_pixels;
+using test_support::smooth_ground;
 
 // Ball radius at which the circle search finds the drawn ball in its first pass.
 inline constexpr double ball_radius = 12.5;
-
-// A white, softly shaded ball with anti-aliased rim (8 x 8 samples per
-// pixel); pixel (i, j) covers [i, i + 1) x [j, j + 1).
-inline void draw_ball(cv::Mat& image, cv::Point2d centre, double radius = ball_radius) {
-  constexpr int samples = 8;
-  const int x0 = std::max(0, static_cast<int>(centre.x - radius) - 1);
-  const int y0 = std::max(0, static_cast<int>(centre.y - radius) - 1);
-  const int x1 = std::min(image.cols - 1, static_cast<int>(centre.x + radius) + 1);
-  const int y1 = std::min(image.rows - 1, static_cast<int>(centre.y + radius) + 1);
-  for (int y = y0; y <= y1; ++y) {
-    for (int x = x0; x <= x1; ++x) {
-      double ball = 0.0;
-      int inside = 0;
-      for (int j = 0; j < samples; ++j) {
-        for (int i = 0; i < samples; ++i) {
-          const double dx = (x + (i + 0.5) / samples - centre.x) / radius;
-          const double dy = (y + (j + 0.5) / samples - centre.y) / radius;
-          const double d2 = dx * dx + dy * dy;
-          if (d2 > 1.0) continue;
-          ++inside;
-          ball += 238.0 * (0.8 + 0.2 * std::sqrt(1.0 - d2));
-        }
-      }
-      cv::Vec3b& pixel = image.at<cv::Vec3b>(y, x);
-      for (int c = 0; c < 3; ++c) {
-        pixel[c] = cv::saturate_cast<uchar>((ball + pixel[c] * (samples * samples - inside)) /
-                                            (samples * samples));
-      }
-    }
-  }
-}
-
-// Number of pure green pixels: the marks the ball search draws.
-inline int marked_pixels(const cv::Mat& image) {
-  cv::Mat green;
-  cv::inRange(image, cv::Scalar(0, 255, 0), cv::Scalar(0, 255, 0), green);
-  return cv::countNonZero(green);
-}
 
 // Where each picture is pasted in the game picture (inside its check region,
 // clear of the pictures that may show with it).
@@ -197,7 +153,7 @@ inline cv::Mat game_picture(const pitchlog::template_set& set, const view& v) {
   for (template_id id : v.shown) paste(game, set[id], placements().at(id).at);
   for (sign s : v.signs) paste(game, sign_picture(s), sign_placements().at(s).at);
   if (v.pitcher >= 0) paste(game, name_strip(v.pitcher), {545, 15});
-  for (const cv::Point2d& b : v.balls) draw_ball(game, b);
+  for (const cv::Point2d& b : v.balls) test_support::draw_ball(game, b, ball_radius);
   return game;
 }
 
