@@ -6,9 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -16,16 +14,17 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "control/main_loop.h"
-#include "practice/data_pictures.h"
-#include "practice/desktop.h"
 #include "practice/scenario.h"
 #include "record/shift_jis.h"
+#include "support/practice_run.h"
 #include "support/test_support.h"
 
 namespace {
 
 using namespace pitchlog;
 namespace fs = std::filesystem;
+using test_support::count_of;
+using test_support::read_file;
 
 const std::string report_header = "[後攻チームの投手の配球記録]";
 
@@ -47,17 +46,6 @@ practice::scenario pitcher_change() {
                                                                        error);
   EXPECT_TRUE(s) << error;
   return s.value_or(practice::scenario{});
-}
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-int count_of(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
 }
 
 // Pitches per slot of the team batting second (the top half's pitchers).
@@ -114,19 +102,13 @@ class working_file : public testing::TestWithParam<file_case> {};
 
 TEST_P(working_file, never_crashes_and_keeps_what_was_reported) {
   const file_case& c = GetParam();
-  test_support::scoped_work_dir dir;
-  std::string error;
-  ASSERT_TRUE(practice::write_data_pictures(dir.path() / "data", error)) << error;
-  practice::desktop desk = practice::make_desktop(pitcher_change());
-  platform p;
-  practice::connect_platform(desk, p);
-  std::ostringstream console;
-  p.console = &console;
+  test_support::practice_run r(pitcher_change());
+  const std::ostringstream& console = r.console;
 
   if (c.when == moment::before_start) c.spoil(c.file);
   bool spoilt = c.when == moment::before_start;
-  const auto grab = p.grab_screen;
-  p.grab_screen = [&](screen_grab& g) {
+  const auto grab = r.p.grab_screen;
+  r.p.grab_screen = [&](screen_grab& g) {
     if (!spoilt && count_of(console.str(), report_header) >= 1) {
       c.spoil(c.file);
       spoilt = true;
@@ -134,8 +116,7 @@ TEST_P(working_file, never_crashes_and_keeps_what_was_reported) {
     return grab(g);
   };
 
-  const auto w = std::make_unique<watcher>();
-  EXPECT_EQ(run_watcher(*w, p), c.exit_code);
+  EXPECT_EQ(r.run(), c.exit_code);
   EXPECT_TRUE(spoilt);
   EXPECT_EQ(count_of(console.str(), report_header), c.reports);
   if (c.exit_code == 1) {
@@ -143,7 +124,7 @@ TEST_P(working_file, never_crashes_and_keeps_what_was_reported) {
     return;
   }
   EXPECT_EQ(read_file(report_file_name), to_shift_jis(console.str()));
-  EXPECT_EQ(pitches_by_slot(w->record), c.by_slot);
+  EXPECT_EQ(pitches_by_slot(r.w->record), c.by_slot);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -8,9 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -23,10 +21,10 @@
 #include "control/data_path.h"
 #include "control/main_loop.h"
 #include "practice/data_pictures.h"
-#include "practice/desktop.h"
 #include "practice/scenario.h"
 #include "record/shift_jis.h"
 #include "support/pitch_tally.h"
+#include "support/practice_run.h"
 #include "support/test_support.h"
 
 namespace {
@@ -150,19 +148,10 @@ practice::scenario short_game() {
   return s.value_or(practice::scenario{});
 }
 
+using test_support::count_of;
+using test_support::read_file;
 using test_support::record_tally;
 using test_support::truth_tally;
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-int count_of(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
 
 // The practice game's pictures, written once for every case into a folder of
 // their own (the working folder stays where it is).
@@ -231,21 +220,16 @@ class one_wrong_picture : public testing::TestWithParam<picture_case> {};
 TEST_P(one_wrong_picture, ends_as_its_row_says) {
   const auto [picture, d] = GetParam();
   const outcome want = expected(picture, d);
-  test_support::scoped_work_dir dir;
-  fs::copy(data_cache::dir() / "data", "data");
+  const practice::scenario game = short_game();
+  test_support::practice_run r(game, data_cache::dir());
   spoil(picture, d);
 
-  const practice::scenario game = short_game();
-  practice::desktop desk = practice::make_desktop(game);
-  platform p;
-  practice::connect_platform(desk, p);
-  std::ostringstream console, error;
+  const std::ostringstream& console = r.console;
+  std::ostringstream error;
   int reads = 0;
-  p.console = &console;
-  p.error = &error;
-  p.read_char = [&reads] { ++reads; };
-  const auto w = std::make_unique<watcher>();
-  const int code = run_watcher(*w, p);
+  r.p.error = &error;
+  r.p.read_char = [&reads] { ++reads; };
+  const int code = r.run();
 
   const std::string file_name(practice::data_picture_table[picture].file_name);
   if (want == outcome::refused || want == outcome::refused_named) {
@@ -271,7 +255,7 @@ TEST_P(one_wrong_picture, ends_as_its_row_says) {
   EXPECT_EQ(to_shift_jis(console.str()), read_file(report_file_name));
   switch (want) {
     case outcome::full:
-      EXPECT_EQ(record_tally(w->record), truth_tally(game));
+      EXPECT_EQ(record_tally(r.w->record), truth_tally(game));
       EXPECT_EQ(printed, 3);
       break;
     case outcome::nothing:

@@ -14,8 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +26,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using pitchlog::to_shift_jis;
+using test_support::count_of;
+using test_support::read_file;
+using test_support::shm_segments_of;
 using clock_type = std::chrono::steady_clock;
 
 const fs::path binary_dir = PITCHLOG_BINARY_DIR;
@@ -42,17 +43,6 @@ std::string long_game() {
             R"(", "pitcher": "AKAGI", "hand": "right", "half": "top", "balls": 0, "strikes": 0})";
   }
   return json + R"(, {"screen": "field", "ms": 60000}]})";
-}
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-int count_of(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
 }
 
 // Starts `argv` in `dir` on `display`, standard output and error into files there.
@@ -91,20 +81,6 @@ bool reap(pid_t pid, int& status, std::chrono::seconds limit) {
     waitpid(pid, &status, 0);
   }
   return ended;
-}
-
-// Shared-memory segments created by `pid` that still exist.
-int segments_of(pid_t pid) {
-  std::ifstream shm("/proc/sysvipc/shm");
-  std::string line;
-  std::getline(shm, line);
-  int n = 0;
-  while (std::getline(shm, line)) {
-    std::istringstream row(line);
-    long key, id, perms, size, cpid;
-    if (row >> key >> id >> perms >> size >> cpid && cpid == pid) ++n;
-  }
-  return n;
 }
 
 // The practice game playing on its own Xvfb, and a folder for each pitchlog run.
@@ -180,13 +156,13 @@ TEST_F(live_game, sigint_sigterm_and_sigkill_end_the_run_and_keep_every_printed_
     fs::create_directory(folder);
     const pid_t pid = start_watcher(folder);
     // The grab's one segment, already marked for removal.
-    EXPECT_EQ(segments_of(pid), 1);
+    EXPECT_EQ(shm_segments_of(pid), 1);
     kill(pid, sig);
     int status = 0;
     ASSERT_TRUE(reap(pid, status, std::chrono::seconds(10))) << "pitchlog did not end";
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig);
     expect_report_kept(folder, sig != SIGKILL);
-    EXPECT_EQ(segments_of(pid), 0) << "a shared-memory segment outlived pitchlog";
+    EXPECT_EQ(shm_segments_of(pid), 0) << "a shared-memory segment outlived pitchlog";
     EXPECT_EQ(read_file(folder / "stderr.txt"), "");
   }
 }
@@ -204,7 +180,7 @@ TEST_F(live_game, the_display_going_away_ends_the_run_with_minus_one_and_one_lin
   EXPECT_EQ(count_of(errors, "\n"), 1) << errors;
   EXPECT_NE(errors.find(x_.display()), std::string::npos) << errors;
   expect_report_kept(folder, true);
-  EXPECT_EQ(segments_of(pid), 0);
+  EXPECT_EQ(shm_segments_of(pid), 0);
 }
 
 }  // namespace

@@ -3,27 +3,20 @@
 // capture, and the run finds the game again wherever it fits.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <sstream>
 #include <string>
 
 #include "control/main_loop.h"
-#include "practice/data_pictures.h"
 #include "practice/desktop.h"
 #include "practice/scenario.h"
+#include "support/practice_run.h"
 #include "support/test_support.h"
 
 namespace {
 
 using namespace pitchlog;
+using test_support::count_of;
 
 const std::string report_header = "[後攻チームの投手の配球記録]";
-
-int count_of(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
 
 // Three pitches, the first two with a long field screen after them, on the
 // given desktop.
@@ -61,32 +54,23 @@ practice::desktop_layout layout(int width, int height, int game_x, int game_y) {
 // A run whose desktop becomes `after` once the first report is printed (the
 // same game goes on, on the same clock).
 struct resizing_run {
-  test_support::scoped_work_dir dir;
-  practice::desktop before;
+  test_support::practice_run before;
   practice::desktop after;
   bool resized = false;
-  platform p;
-  std::ostringstream console;
-  std::unique_ptr<watcher> w = std::make_unique<watcher>();
 
   resizing_run(const practice::desktop_layout& first, const practice::desktop_layout& second)
-      : before(practice::make_desktop(three_pitches(first))),
-        after(practice::make_desktop(three_pitches(second))) {
-    std::string error;
-    EXPECT_TRUE(practice::write_data_pictures(dir.path() / "data", error)) << error;
-    practice::connect_platform(before, p);
-    p.console = &console;
-    p.grab_screen = [this](screen_grab& g) {
-      if (!resized && count_of(console.str(), report_header) >= 1) {
-        after.now_ms = before.now_ms;
+      : before(three_pitches(first)), after(practice::make_desktop(three_pitches(second))) {
+    before.p.grab_screen = [this](screen_grab& g) {
+      if (!resized && reports() >= 1) {
+        after.now_ms = before.desk.now_ms;
         resized = true;
       }
-      return practice::grab_desktop(resized ? after : before, g);
+      return practice::grab_desktop(resized ? after : before.desk, g);
     };
-    p.pause = [this](int ms) { practice::pause_desktop(resized ? after : before, ms); };
+    before.p.pause = [this](int ms) { practice::pause_desktop(resized ? after : before.desk, ms); };
   }
-  int run() { return run_watcher(*w, p); }
-  int reports() const { return count_of(console.str(), report_header); }
+  int run() { return before.run(); }
+  int reports() const { return count_of(before.console.str(), report_header); }
 };
 
 struct screen_case {

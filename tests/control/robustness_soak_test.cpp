@@ -11,17 +11,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "control/main_loop.h"
-#include "practice/data_pictures.h"
 #include "practice/desktop.h"
 #include "practice/scenario.h"
 #include "record/shift_jis.h"
+#include "support/practice_run.h"
 #include "support/test_support.h"
 
 namespace {
@@ -68,22 +65,8 @@ int open_descriptors() {
   return n;
 }
 
-int own_segments() {
-  // Columns: key shmid perms size cpid lpid ...
-  std::ifstream shm("/proc/sysvipc/shm");
-  std::string line;
-  std::getline(shm, line);
-  int n = 0;
-  while (std::getline(shm, line)) {
-    std::istringstream row(line);
-    long key, id, perms, size, cpid;
-    if (row >> key >> id >> perms >> size >> cpid && cpid == getpid()) ++n;
-  }
-  return n;
-}
-
 resources sample() {
-  return {resident_kb(), open_descriptors(), own_segments()};
+  return {resident_kb(), open_descriptors(), test_support::shm_segments_of(getpid())};
 }
 
 // Seeded whole games back to back on a desktop just larger than the game
@@ -146,24 +129,15 @@ class line_counter : public std::streambuf {
   int count_ = 0;
 };
 
-int count_of(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 TEST(soak, whole_games_keep_memory_descriptors_and_segments_flat) {
   const int wanted = soak_pitches();
   std::vector<int64_t> game_ends;
   practice::scenario s = evening(wanted, game_ends);
   const int thrown = static_cast<int>(practice::truth_of(s).size());
 
-  test_support::scoped_work_dir dir;
-  std::string error;
-  ASSERT_TRUE(practice::write_data_pictures(dir.path() / "data", error)) << error;
-  practice::desktop desk = practice::make_desktop(std::move(s));
-  platform p;
-  practice::connect_platform(desk, p);
+  test_support::practice_run r(std::move(s));
+  const practice::desktop& desk = r.desk;
+  platform& p = r.p;
   const std::string header = "[後攻チームの投手の配球記録]";
   line_counter console_lines(header);
   std::ostream console(&console_lines);
@@ -180,17 +154,15 @@ TEST(soak, whole_games_keep_memory_descriptors_and_segments_flat) {
   };
 
   const auto began = std::chrono::steady_clock::now();
-  const auto w = std::make_unique<watcher>();
-  EXPECT_EQ(run_watcher(*w, p), -1);  // the desktop is gone after the last game
+  EXPECT_EQ(r.run(), -1);  // the desktop is gone after the last game
   const resources end = sample();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   ASSERT_FALSE(after_game.empty());
   const resources start = after_game.front();
 
-  std::ifstream in(report_file_name, std::ios::binary);
-  const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const int reported = count_of(file, to_shift_jis(header));
+  const int reported =
+      test_support::count_of(test_support::read_file(report_file_name), to_shift_jis(header));
 
   std::string by_game;
   for (const resources& r : after_game) {

@@ -1,12 +1,15 @@
 #include "support/test_support.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <random>
-#include <sys/wait.h>
+#include <sstream>
 #include <thread>
-#include <unistd.h>
 
 #include <X11/Xlib.h>
 
@@ -89,6 +92,34 @@ xvfb_server::~xvfb_server() {
   }
 }
 
-fs::path source_data_dir() { return fs::path(PITCHLOG_SOURCE_DIR) / "data"; }
+fs::path source_data_dir() {
+  return fs::path(PITCHLOG_SOURCE_DIR) / "data";
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int count_of(const std::string& text, const std::string& what) {
+  if (what.empty()) return 0;
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+int shm_segments_of(pid_t pid) {
+  // Columns: key shmid perms size cpid lpid ...
+  std::ifstream shm("/proc/sysvipc/shm");
+  std::string line;
+  std::getline(shm, line);
+  int n = 0;
+  while (std::getline(shm, line)) {
+    std::istringstream row(line);
+    long key, id, perms, size, cpid;
+    if (row >> key >> id >> perms >> size >> cpid && cpid == pid) ++n;
+  }
+  return n;
+}
 
 }  // namespace test_support

@@ -1,8 +1,9 @@
 #pragma once
-// Helpers shared by the test suites: a temporary working folder and an Xvfb server.
+// Helpers shared by the test suites: a temporary working folder, an Xvfb
+// server, and small readers of files and process resources.
+#include <sys/types.h>
 #include <filesystem>
 #include <string>
-#include <sys/types.h>
 
 namespace test_support {
 
@@ -38,5 +39,14 @@ class xvfb_server {
 
 // The repository's data/ folder.
 std::filesystem::path source_data_dir();
+
+// The whole file as bytes; empty when it cannot be read.
+std::string read_file(const std::filesystem::path& path);
+
+// How often `what` occurs in `text`, overlaps included.
+int count_of(const std::string& text, const std::string& what);
+
+// System V shared-memory segments created by process `pid` that still exist.
+int shm_segments_of(pid_t pid);
 
 }  // namespace test_support
