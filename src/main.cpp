@@ -37,7 +37,7 @@ struct inspection_output {
   bool files = false;
   std::string why_files;  // opens the line that asks for Enter
 #ifndef _WIN32
-  bool tried = false;  // the window module is loaded on first use only
+  // The window module's functions, looked up on first use.
   decltype(&pitchlog_show_image) show = nullptr;
   decltype(&pitchlog_wait_key) wait = nullptr;
 #endif
@@ -53,7 +53,6 @@ void switch_to_files(inspection_output& out, std::string why) {
 // goes to files, with the loader's reason. The module stays loaded: its
 // windows last until the process ends.
 void load_window_module(inspection_output& out) {
-  out.tried = true;
   std::error_code error;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) {
@@ -69,6 +68,8 @@ void load_window_module(inspection_output& out) {
   out.show = reinterpret_cast<decltype(out.show)>(dlsym(handle, pitchlog::show_image_symbol));
   out.wait = reinterpret_cast<decltype(out.wait)>(dlsym(handle, pitchlog::wait_key_symbol));
   if (out.show == nullptr || out.wait == nullptr) {
+    out.show = nullptr;
+    out.wait = nullptr;
     dlclose(handle);
     switch_to_files(out, "cannot show windows (" + module.string() + " lacks its functions)");
   }
@@ -82,7 +83,7 @@ void show_image(inspection_output& out, const std::string& window, const cv::Mat
     return;
   }
 #else
-  if (!out.files && !out.tried) load_window_module(out);
+  if (!out.files && out.show == nullptr) load_window_module(out);
   if (!out.files) {
     if (out.show(window.c_str(), image.rows, image.cols, image.type(), image.data, image.step) == 0)
       return;
