@@ -32,10 +32,14 @@ uint8_t* row_of(std::vector<uint8_t>& rows, const desktop& d, int desktop_y) {
   return rows.data() + static_cast<std::size_t>(d.game.desktop.height - 1 - desktop_y) * d.stride;
 }
 
-// Writes the visible part of `picture`, or of the background, into the game's rows.
-void draw_game_rows(desktop& d, const cv::Mat* picture) {
+// Writes the visible part of `area` (picture coordinates) of `picture`, or of
+// the background, into the game's rows.
+void draw_game_rows(desktop& d, const cv::Mat* picture,
+                    const cv::Rect& area = {0, 0, game_width, game_height}) {
   const desktop_layout& l = d.game.desktop;
-  const visible_part v = visible(l);
+  visible_part v = visible(l);
+  v = {std::max(v.x0, area.x), std::max(v.y0, area.y), std::min(v.x1, area.x + area.width),
+       std::min(v.y1, area.y + area.height)};
   if (v.empty()) return;
   const std::size_t bytes = static_cast<std::size_t>(v.x1 - v.x0) * 3;
   for (int y = v.y0; y < v.y1; ++y) {
@@ -44,6 +48,37 @@ void draw_game_rows(desktop& d, const cv::Mat* picture) {
                                   : row_of(d.background, d, l.game_y + y) +
                                         static_cast<std::size_t>(l.game_x + v.x0) * 3;
     std::memcpy(to, from, bytes);
+  }
+}
+
+game_view without_ball(game_view v) {
+  v.ball = {};
+  return v;
+}
+
+// True when `next` differs from `shown` in its flying ball alone, on a versus
+// view without pixel noise (noise covers every pixel, so it rules this out).
+bool only_the_ball_moves(const game_view& shown, const game_view& next) {
+  return next.screen == game_screen::versus && next.noise_amplitude == 0 &&
+         shown.noise_amplitude == 0 && without_ball(shown) == without_ball(next);
+}
+
+// Redraws the pixels the old and the new ball cover: the picture without the
+// ball there, then the new ball over it.
+void move_ball(desktop& d, const game_view& next) {
+  const game_view ballless = without_ball(next);
+  if (d.ballless_view != ballless) {
+    render_game(ballless, d.layers, d.ballless_picture);
+    d.ballless_view = ballless;
+  }
+  const cv::Rect old_area = ball_area(*d.shown, d.picture.size());
+  const cv::Rect new_area = ball_area(next, d.picture.size());
+  for (const cv::Rect& area : {old_area, new_area}) {
+    if (!area.empty()) d.ballless_picture(area).copyTo(d.picture(area));
+  }
+  draw_flying_ball(next, d.picture);
+  for (const cv::Rect& area : {old_area, new_area}) {
+    if (!area.empty()) draw_game_rows(d, &d.picture, area);
   }
 }
 
@@ -81,7 +116,9 @@ bool grab_desktop(desktop& d, pitchlog::screen_grab& grab) {
   if (d.now_ms >= d.game.end_ms) return false;
   const std::optional<game_view> view = view_at(d.game, d.now_ms);
   if (view != d.shown) {
-    if (view) {
+    if (view && d.shown && only_the_ball_moves(*d.shown, *view)) {
+      move_ball(d, *view);
+    } else if (view) {
       render_game(*view, d.layers, d.picture);
       draw_game_rows(d, &d.picture);
     } else {

@@ -24,10 +24,14 @@ struct desktop {
   int stride = 0;                   // bytes per stored row
   std::vector<uint8_t> background;  // the desktop without the game, bottom-up rows
   std::vector<uint8_t> pixels;      // what the last grab showed
-  // Render cache: the view the game rows of `pixels` show (none: background there).
+  // Render cache: the view the game rows of `pixels` show (none: background
+  // there) and its picture; the last versus view drawn without its ball, so
+  // that a frame in which only the ball moves redraws just the ball's pixels.
   std::optional<game_view> shown;
   render_cache layers;
   cv::Mat picture;
+  std::optional<game_view> ballless_view;
+  cv::Mat ballless_picture;
 };
 
 // A desktop for this scenario at time 0, its background painted.

@@ -545,33 +545,53 @@ void draw_versus(const game_view& view, render_cache& cache, cv::Mat& picture) {
   if (view.ignored_point_markers) {
     for (float x : marker_x) draw_ball(picture, x, marker_y, marker_radius, marker_orange);
   }
-  if (view.ball.visible) {
-    draw_ball(picture, std::floor(view.ball.x) + 0.5f, std::floor(view.ball.y) + 0.5f,
-              view.ball.radius, ball_white);
-  }
+  draw_flying_ball(view, picture);
+}
+
+// Where draw_ball may write: a margin of a pixel around the rim, clipped to
+// the picture. Bounds are clipped in float first, so a centre far off the
+// picture never overflows an int.
+cv::Rect ball_bounds(float x, float y, float radius, cv::Size size) {
+  if (!(radius > 0.0f && radius < 100.0f) || !std::isfinite(x) || !std::isfinite(y)) return {};
+  const float rim = radius + 0.5f;
+  const float left = std::max(0.0f, std::floor(x - rim - 1.0f));
+  const float right = std::min(size.width - 1.0f, std::ceil(x + rim + 1.0f));
+  const float top = std::max(0.0f, std::floor(y - rim - 1.0f));
+  const float bottom = std::min(size.height - 1.0f, std::ceil(y + rim + 1.0f));
+  if (left > right || top > bottom) return {};
+  return cv::Rect(cv::Point(static_cast<int>(left), static_cast<int>(top)),
+                  cv::Point(static_cast<int>(right) + 1, static_cast<int>(bottom) + 1));
+}
+
+// The flying ball sits on the half pixel nearest its centre.
+cv::Point2f snapped_centre(const ball_view& ball) {
+  return {std::floor(ball.x) + 0.5f, std::floor(ball.y) + 0.5f};
 }
 
 }  // namespace
 
+cv::Rect ball_area(const game_view& view, cv::Size size) {
+  if (view.screen != game_screen::versus || !view.ball.visible) return {};
+  const cv::Point2f c = snapped_centre(view.ball);
+  return ball_bounds(c.x, c.y, view.ball.radius, size);
+}
+
+void draw_flying_ball(const game_view& view, cv::Mat& picture) {
+  if (view.screen != game_screen::versus || !view.ball.visible) return;
+  const cv::Point2f c = snapped_centre(view.ball);
+  draw_ball(picture, c.x, c.y, view.ball.radius, ball_white);
+}
+
 void draw_ball(cv::Mat& picture, float x, float y, float radius, const cv::Scalar& colour) {
-  if (picture.type() != CV_8UC3 || !(radius > 0.0f && radius < 100.0f) || !std::isfinite(x) ||
-      !std::isfinite(y))
-    return;
+  if (picture.type() != CV_8UC3) return;
+  const cv::Rect bounds = ball_bounds(x, y, radius, picture.size());
+  if (bounds.empty()) return;
   // Like a filled cv::circle, the disc holds every pixel centre within the
   // radius, so its rim (where a pixel is half covered) lies half a pixel further out.
   const float rim = radius + 0.5f;
-  // Bounds are clipped in float first, so a centre far off the picture never
-  // overflows an int.
-  const float left = std::max(0.0f, std::floor(x - rim - 1.0f));
-  const float right = std::min(picture.cols - 1.0f, std::ceil(x + rim + 1.0f));
-  const float top = std::max(0.0f, std::floor(y - rim - 1.0f));
-  const float bottom = std::min(picture.rows - 1.0f, std::ceil(y + rim + 1.0f));
-  if (left > right || top > bottom) return;
-  const int x0 = static_cast<int>(left), x1 = static_cast<int>(right);
-  const int y0 = static_cast<int>(top), y1 = static_cast<int>(bottom);
-  for (int j = y0; j <= y1; ++j) {
+  for (int j = bounds.y; j < bounds.y + bounds.height; ++j) {
     auto* row = picture.ptr<cv::Vec3b>(j);
-    for (int i = x0; i <= x1; ++i) {
+    for (int i = bounds.x; i < bounds.x + bounds.width; ++i) {
       const float dx = static_cast<float>(i) - x;
       const float dy = static_cast<float>(j) - y;
       const float cover = std::clamp(rim + 0.5f - std::sqrt(dx * dx + dy * dy), 0.0f, 1.0f);

@@ -47,4 +47,13 @@ void add_pixel_noise(cv::Mat& picture, int amplitude, uint32_t seed);
 // covers every pixel centre within `radius`, like a filled cv::circle.
 void draw_ball(cv::Mat& picture, float x, float y, float radius, const cv::Scalar& colour);
 
+// The pixels of a `size` picture that the flying ball of `view` may change
+// (empty when none shows). Without pixel noise, the picture of `view` is that
+// of the same view without its ball everywhere else.
+cv::Rect ball_area(const game_view& view, cv::Size size);
+
+// Draws the flying ball of `view`, if it shows, over the picture of the same
+// view without its ball, as render_game does (no pixel noise).
+void draw_flying_ball(const game_view& view, cv::Mat& picture);
+
 }  // namespace practice

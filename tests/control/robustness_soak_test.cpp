@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,58 @@ TEST(soak, whole_games_keep_memory_descriptors_and_segments_flat) {
   }
   EXPECT_EQ(end.descriptors, start.descriptors);
   EXPECT_EQ(end.segments, start.segments);
+}
+
+// The soak's desktop redraws only the ball's pixels when nothing but the ball
+// moves. Every grab must still show exactly what drawing the whole desktop
+// afresh shows: through the first pitches of a seeded game, and through
+// pitches with markers, noise, a hidden or missing ball and a game cut by the
+// desktop's edge.
+TEST(soak_desktop, redrawing_only_the_ball_shows_what_a_fresh_drawing_shows) {
+  std::string error;
+  const std::optional<practice::scenario> edge = practice::parse_scenario(R"({
+    "desktop": {"width": 700, "height": 500, "game_x": -40, "game_y": 60, "pattern": "checker"},
+    "timeline": [
+      {"pitch": "curve", "pitcher": "AKAGI", "hand": "right", "half": "top", "markers": true},
+      {"pitch": "shoot", "hand": "left", "noise": 6},
+      {"pitch": "fork", "hide_ms": [100, 300], "inning_sign": false},
+      {"pitch": "straight", "ball": false, "hand_sign": false},
+      {"screen": "absent", "ms": 300},
+      {"pitch": "curve", "hand": "right", "set_ms": 0, "after_ms": 0},
+      {"pitch": "curve", "set_ms": 0, "after_ms": 0},
+      {"screen": "field", "ms": 300}
+    ]})",
+                                                                          error);
+  ASSERT_TRUE(edge) << error;
+  std::vector<int64_t> game_ends;
+  practice::scenario seeded = evening(1, game_ends);
+  seeded.steps.resize(60);
+  practice::finish_scenario(seeded);
+
+  for (const practice::scenario& s : {*edge, seeded}) {
+    practice::desktop cached = practice::make_desktop(s);
+    practice::desktop fresh = practice::make_desktop(s);
+    // Captures 8 ms apart in a burst, 68 ms apart in the scene loop, and a
+    // few odd steps between.
+    const int pauses[] = {60, 0, 0, 60, 13, 60, 1};
+    int changes = 0;
+    for (int k = 0;; ++k) {
+      screen_grab g;
+      const std::optional<practice::game_view> before = cached.shown;
+      const int64_t before_grab = cached.now_ms;
+      if (!practice::grab_desktop(cached, g)) break;
+      practice::pause_desktop(cached, pauses[k % std::size(pauses)]);
+      if (cached.shown == before) continue;  // nothing was drawn
+      ++changes;
+      fresh.now_ms = before_grab;
+      fresh.shown.reset();
+      fresh.pixels = fresh.background;
+      screen_grab expected;
+      ASSERT_TRUE(practice::grab_desktop(fresh, expected));
+      ASSERT_EQ(cached.pixels, fresh.pixels) << "grab " << k << " at " << before_grab << " ms";
+    }
+    EXPECT_GT(changes, 50);
+  }
 }
 
 }  // namespace
