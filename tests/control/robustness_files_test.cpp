@@ -30,8 +30,7 @@ const std::string report_header = "[後攻チームの投手の配球記録]";
 
 // Three pitches in the top half: two by AKAGI, then a change to MIDORI.
 practice::scenario pitcher_change() {
-  std::string error;
-  const std::optional<practice::scenario> s = practice::parse_scenario(R"({
+  return test_support::scenario_of(R"({
     "desktop": {"width": 800, "height": 600, "game_x": 40, "game_y": 60, "pattern": "gradient"},
     "timeline": [
       {"screen": "play_ball", "ms": 300},
@@ -42,10 +41,7 @@ practice::scenario pitcher_change() {
       {"pitch": "fork", "pitcher": "MIDORI", "hand": "left", "balls": 0, "strikes": 0,
        "set_ms": 400, "after_ms": 400},
       {"screen": "field", "ms": 400}
-    ]})",
-                                                                       error);
-  EXPECT_TRUE(s) << error;
-  return s.value_or(practice::scenario{});
+    ]})");
 }
 
 // Pitches per slot of the team batting second (the top half's pitchers).

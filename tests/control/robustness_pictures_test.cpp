@@ -129,8 +129,7 @@ outcome expected(int picture, defect d) {
 // Three pitches: two by a right-hander in the top half, a screen pitchlog does
 // not know, then one by a left-hander in the bottom half.
 practice::scenario short_game() {
-  std::string error;
-  const std::optional<practice::scenario> s = practice::parse_scenario(R"({
+  return test_support::scenario_of(R"({
     "desktop": {"width": 800, "height": 600, "game_x": 40, "game_y": 60, "pattern": "checker"},
     "timeline": [
       {"screen": "play_ball", "ms": 300},
@@ -142,10 +141,7 @@ practice::scenario short_game() {
       {"pitch": "fork", "pitcher": "KURODA", "hand": "left", "half": "bottom",
        "balls": 0, "strikes": 0, "set_ms": 400, "after_ms": 400},
       {"screen": "field", "ms": 400}
-    ]})",
-                                                                       error);
-  EXPECT_TRUE(s) << error;
-  return s.value_or(practice::scenario{});
+    ]})");
 }
 
 using test_support::count_of;

@@ -21,8 +21,7 @@ const std::string report_header = "[後攻チームの投手の配球記録]";
 // Three pitches, the first two with a long field screen after them, on the
 // given desktop.
 practice::scenario three_pitches(const practice::desktop_layout& layout) {
-  std::string error;
-  std::optional<practice::scenario> s = practice::parse_scenario(R"({
+  practice::scenario s = test_support::scenario_of(R"({
     "timeline": [
       {"screen": "play_ball", "ms": 300},
       {"pitch": "straight", "pitcher": "AKAGI", "hand": "right", "half": "top",
@@ -32,13 +31,10 @@ practice::scenario three_pitches(const practice::desktop_layout& layout) {
       {"screen": "field", "ms": 2500},
       {"pitch": "fork", "balls": 1, "strikes": 1, "set_ms": 400, "after_ms": 400},
       {"screen": "field", "ms": 400}
-    ]})",
-                                                                 error);
-  EXPECT_TRUE(s) << error;
-  if (!s) return {};
-  s->desktop = layout;
-  practice::finish_scenario(*s);
-  return *s;
+    ]})");
+  s.desktop = layout;
+  practice::finish_scenario(s);
+  return s;
 }
 
 practice::desktop_layout layout(int width, int height, int game_x, int game_y) {

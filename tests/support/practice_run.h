@@ -4,6 +4,7 @@
 // desktop connected to the platform and the console caught in a string.
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -16,6 +17,15 @@
 #include "support/test_support.h"
 
 namespace test_support {
+
+// The scenario a test writes as JSON; a mistake in it fails the test and
+// gives an empty scenario.
+inline practice::scenario scenario_of(const std::string& json) {
+  std::string error;
+  std::optional<practice::scenario> s = practice::parse_scenario(json, error);
+  EXPECT_TRUE(s) << error;
+  return s.value_or(practice::scenario{});
+}
 
 struct practice_run {
   scoped_work_dir dir;
