@@ -72,9 +72,9 @@ resources sample() {
 
 // Seeded games back to back on a desktop just larger than the game picture,
 // until `pitches` pitches are thrown; `game_ends` gets the time each game ends.
-// Every game but the last is whole; the last, unless it is the only one, goes
-// from the pitch that reaches the count straight to its game-set screen, so
-// the evening holds no pitches past it and ends as every game does. The set pose and the view after
+// Every game but the last is whole; the last goes from the pitch that reaches
+// the count straight to its game-set screen, so the evening holds no pitches
+// past it and ends as every game does. The set pose and the view after
 // a pitch are cut to half their length: fewer captures per pitch, the same work per pitch.
 practice::scenario evening(int pitches, std::vector<int64_t>& game_ends) {
   practice::scenario s;
@@ -87,13 +87,12 @@ practice::scenario evening(int pitches, std::vector<int64_t>& game_ends) {
   for (int thrown = 0; thrown < pitches;) {
     practice::scenario game =
         practice::generate_scenario(101 + static_cast<uint64_t>(game_ends.size()));
-    const bool may_cut = !game_ends.empty();
     for (std::size_t i = 0; i < game.steps.size(); ++i) {
       practice::step& st = game.steps[i];
       if (st.kind != practice::step_kind::pitch) continue;
       st.pitch.set_ms /= 2;
       st.pitch.after_ms /= 2;
-      if (++thrown == pitches && may_cut) {
+      if (++thrown == pitches) {
         const practice::step game_set = game.steps.back();
         game.steps.resize(i + 1);
         game.steps.push_back(game_set);
@@ -216,9 +215,7 @@ TEST(soak_desktop, redrawing_only_the_ball_shows_what_a_fresh_drawing_shows) {
       {"screen": "field", "ms": 300}
     ]})");
   std::vector<int64_t> game_ends;
-  practice::scenario seeded = evening(1, game_ends);
-  seeded.steps.resize(60);
-  practice::finish_scenario(seeded);
+  const practice::scenario seeded = evening(20, game_ends);
 
   for (const practice::scenario& s : {edge, seeded}) {
     practice::desktop cached = practice::make_desktop(s);
