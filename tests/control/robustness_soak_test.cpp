@@ -1,5 +1,5 @@
-// A long evening in virtual time: whole seeded games one after another on a
-// small in-process desktop. Memory stays flat after the first game, no file
+// A long evening in virtual time: seeded games one after another on a small
+// in-process desktop. Memory stays flat after the first game, no file
 // descriptor or shared-memory segment leaks, and every pitch is reported.
 #include <gtest/gtest.h>
 
