@@ -94,22 +94,54 @@ pid_t start(const std::vector<std::string>& argv, const fs::path& dir, const std
   _exit(127);
 }
 
-TEST(live_run, pitchlog_records_every_pitch_of_the_practice_game_as_thrown) {
-  const fs::path bin(PITCHLOG_BINARY_DIR);
-  ASSERT_TRUE(fs::exists(bin / "pitchlog") && fs::exists(bin / "practice-game"))
-      << "build pitchlog and practice-game first";
-  test_support::xvfb_server x(1280, 800);  // the demo covers 1920x1080
-  if (x.display().empty()) GTEST_SKIP() << "Xvfb could not start, so there is no live desktop";
+// Waits up to `seconds` for the process to end; its wait status, or -1.
+int wait_for(pid_t pid, int seconds) {
+  for (int i = 0; i < seconds * 20; ++i) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return status;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return -1;
+}
 
+// Ends `pid` with `signal` and reaps it.
+void end_process(pid_t pid, int signal) {
+  kill(pid, signal);
+  waitpid(pid, nullptr, 0);
+}
+
+// A private 1280 x 800 Xvfb and a working folder with the reference pictures
+// and the scenario "game.json"; the test starts pitchlog and the game in it.
+class live_run : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fs::exists(bin / "pitchlog") && fs::exists(bin / "practice-game"))
+        << "build pitchlog and practice-game first";
+    if (x.display().empty()) GTEST_SKIP() << "Xvfb could not start, so there is no live desktop";
+    fs::copy(test_support::source_data_dir(), dir.path() / "data");
+  }
+
+  void write_scenario(const char* json) { std::ofstream(dir.path() / "game.json") << json; }
+
+  // The practice game playing "game.json" with its picture at (x, y), its
+  // truth log in "truth.jsonl".
+  pid_t play(const char* game_x, const char* game_y) {
+    return start({(bin / "practice-game").string(), "play", "--scenario", "game.json", "--x",
+                  game_x, "--y", game_y, "--truth", "truth.jsonl"},
+                 dir.path(), x.display(), dir.path() / "game.txt");
+  }
+
+  const fs::path bin{PITCHLOG_BINARY_DIR};
+  test_support::xvfb_server x{1280, 800};  // the demo covers 1920x1080
   test_support::scoped_work_dir dir;
-  fs::copy(test_support::source_data_dir(), dir.path() / "data");
-  std::ofstream(dir.path() / "game.json") << short_game;
+};
+
+TEST_F(live_run, pitchlog_records_every_pitch_of_the_practice_game_as_thrown) {
+  write_scenario(short_game);
 
   const pid_t watcher =
       start({(bin / "pitchlog").string()}, dir.path(), x.display(), dir.path() / "console.txt");
-  const pid_t game = start({(bin / "practice-game").string(), "play", "--scenario", "game.json",
-                            "--x", "333", "--y", "222", "--truth", "truth.jsonl"},
-                           dir.path(), x.display(), dir.path() / "game.txt");
+  const pid_t game = play("333", "222");
   int status = 0;
   ASSERT_EQ(waitpid(game, &status, 0), game);
   // The last report is long written: the game ends on two seconds of game set.
@@ -142,31 +174,11 @@ TEST(live_run, pitchlog_records_every_pitch_of_the_practice_game_as_thrown) {
   EXPECT_TRUE(c.identical) << c.first_difference;
 }
 
-// Waits up to `seconds` for the process to end; its wait status, or -1.
-int wait_for(pid_t pid, int seconds) {
-  for (int i = 0; i < seconds * 20; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return status;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return -1;
-}
-
-TEST(live_run, an_unreadable_inning_shows_the_burst_and_ends_with_0_after_a_key) {
-  const fs::path bin(PITCHLOG_BINARY_DIR);
-  ASSERT_TRUE(fs::exists(bin / "pitchlog") && fs::exists(bin / "practice-game"))
-      << "build pitchlog and practice-game first";
-  test_support::xvfb_server x(1280, 800);
-  if (x.display().empty()) GTEST_SKIP() << "Xvfb could not start, so there is no live desktop";
-
-  test_support::scoped_work_dir dir;
-  fs::copy(test_support::source_data_dir(), dir.path() / "data");
-  std::ofstream(dir.path() / "game.json") << unreadable_inning;
+TEST_F(live_run, an_unreadable_inning_shows_the_burst_and_ends_with_0_after_a_key) {
+  write_scenario(unreadable_inning);
   const pid_t watcher =
       start({(bin / "pitchlog").string()}, dir.path(), x.display(), dir.path() / "console.txt");
-  const pid_t game = start({(bin / "practice-game").string(), "play", "--scenario", "game.json",
-                            "--x", "200", "--y", "100", "--truth", "truth.jsonl"},
-                           dir.path(), x.display(), dir.path() / "game.txt");
+  const pid_t game = play("200", "100");
 
   // All twelve images shown: the trigger frame and frames 1 to 11 in eleven windows.
   auto all_shown = [&] {
@@ -187,12 +199,8 @@ TEST(live_run, an_unreadable_inning_shows_the_burst_and_ends_with_0_after_a_key)
   EXPECT_EQ(wait_for(watcher, 0), -1);
   EXPECT_TRUE(x11_keys::press_return(x.display(), "src_img1"));
   const int status = wait_for(watcher, 20);
-  if (status == -1) {
-    kill(watcher, SIGKILL);
-    waitpid(watcher, nullptr, 0);
-  }
-  kill(game, SIGTERM);
-  waitpid(game, nullptr, 0);
+  if (status == -1) end_process(watcher, SIGKILL);
+  end_process(game, SIGTERM);
   ASSERT_NE(status, -1) << "pitchlog did not end after the key";
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
       << "status " << status << "\n"
@@ -212,26 +220,16 @@ TEST(live_run, an_unreadable_inning_shows_the_burst_and_ends_with_0_after_a_key)
 
 // pitchlog copied without its window module: the burst goes to image files
 // named after the windows, one line asks for Enter, and Enter ends the run with 0.
-TEST(live_run, without_the_window_module_the_burst_is_written_to_files_and_enter_ends_with_0) {
-  const fs::path bin(PITCHLOG_BINARY_DIR);
-  ASSERT_TRUE(fs::exists(bin / "pitchlog") && fs::exists(bin / "practice-game"))
-      << "build pitchlog and practice-game first";
-  test_support::xvfb_server x(1280, 800);
-  if (x.display().empty()) GTEST_SKIP() << "Xvfb could not start, so there is no live desktop";
-
-  test_support::scoped_work_dir dir;
-  fs::copy(test_support::source_data_dir(), dir.path() / "data");
+TEST_F(live_run, without_the_window_module_the_burst_is_written_to_files_and_enter_ends_with_0) {
   fs::copy_file(bin / "pitchlog", dir.path() / "pitchlog");
-  std::ofstream(dir.path() / "game.json") << unreadable_inning;
+  write_scenario(unreadable_inning);
   int enter[2];
   ASSERT_EQ(pipe2(enter, O_CLOEXEC), 0);
   const fs::path console = dir.path() / "console.txt";
   const pid_t watcher =
       start({(dir.path() / "pitchlog").string()}, dir.path(), x.display(), console, enter[0]);
   close(enter[0]);
-  const pid_t game = start({(bin / "practice-game").string(), "play", "--scenario", "game.json",
-                            "--x", "200", "--y", "100"},
-                           dir.path(), x.display(), dir.path() / "game.txt");
+  const pid_t game = play("200", "100");
 
   bool asked = false;
   for (int i = 0; i < 300 && !asked; ++i) {
@@ -245,12 +243,8 @@ TEST(live_run, without_the_window_module_the_burst_is_written_to_files_and_enter
   EXPECT_EQ(status, -1) << "pitchlog ended before Enter";
   if (status == -1 && write(enter[1], "\n", 1) == 1) status = wait_for(watcher, 20);
   close(enter[1]);
-  if (status == -1) {
-    kill(watcher, SIGKILL);
-    waitpid(watcher, nullptr, 0);
-  }
-  kill(game, SIGTERM);
-  waitpid(game, nullptr, 0);
+  if (status == -1) end_process(watcher, SIGKILL);
+  end_process(game, SIGTERM);
   ASSERT_NE(status, -1) << "pitchlog did not end after Enter";
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
   const std::string said = read_file(console);
