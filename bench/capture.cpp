@@ -22,6 +22,7 @@
 #include "control/screen_capture.h"
 #include "control/template_store.h"
 #include "control/x11_grab.h"
+#include "reference_write.h"
 
 namespace fs = std::filesystem;
 using namespace pitchlog;
@@ -38,19 +39,6 @@ x11_grabber_ptr open_when_ready(x11_fetch fetch) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return nullptr;
-}
-
-// The straightforward writer: truncate, then write header and rows as they
-// lie (upside down for a top-down grab, which costs the same).
-bool write_truncating(const screen_grab& grab) {
-  const std::array<uint8_t, 54> header = bmp_header(grab.width, grab.height);
-  const size_t size = static_cast<size_t>(bmp_stride(grab.width)) * grab.height;
-  const int fd = open(capture_file_name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0) return false;
-  const bool ok = write(fd, header.data(), header.size()) == 54 &&
-                  write(fd, grab.pixels, size) == static_cast<ssize_t>(size);
-  close(fd);
-  return ok;
 }
 
 // Registers one step. The grabbers live as long as the run, as in pitchlog,
@@ -98,7 +86,8 @@ void register_steps(x11_grabber& shared, x11_grabber& plain, screen_grab& grab, 
                                  ? write_capture_bmp_top_down(grab.width, grab.height, grab.pixels)
                                  : write_capture_bmp(grab.width, grab.height, grab.pixels));
   });
-  add("write_truncating_first", [&] { benchmark::DoNotOptimize(write_truncating(grab)); });
+  add("write_truncating_first",
+      [&] { benchmark::DoNotOptimize(bench::write_truncating(grab, capture_file_name)); });
   add("load_capture", [&] { benchmark::DoNotOptimize(as_stored_load(capture_file_name)); });
   // What every look at the screen costs besides the pause: capture_screen
   // and the load of its file.
@@ -110,7 +99,7 @@ void register_steps(x11_grabber& shared, x11_grabber& plain, screen_grab& grab, 
   add("reference_overhead", [&] {
     screen_grab plain_grab;
     x11_grab_screen(plain, plain_grab);
-    write_truncating(plain_grab);
+    bench::write_truncating(plain_grab, capture_file_name);
     benchmark::DoNotOptimize(as_stored_load(capture_file_name));
   });
 }

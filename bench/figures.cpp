@@ -39,6 +39,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "bench/bench_xvfb.h"
+#include "bench/reference_write.h"
 #include "control/main_loop.h"
 #include "control/screen_capture.h"
 #include "control/template_store.h"
@@ -194,21 +195,10 @@ struct figures {
   double live_share = 0;
 };
 
-// The straightforward writer the capture path is measured against. It has a
+// The file of the plain writer the capture path is measured against, a
 // file of its own: truncating "capture.bmp" would take from the capture path
 // the blocks and page cache it overwrites in place.
 constexpr const char* reference_file_name = "reference.bmp";
-
-bool write_truncating(const screen_grab& grab) {
-  const std::array<uint8_t, 54> header = bmp_header(grab.width, grab.height);
-  const size_t size = static_cast<size_t>(bmp_stride(grab.width)) * grab.height;
-  const int fd = open(reference_file_name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0) return false;
-  const bool ok = write(fd, header.data(), header.size()) == 54 &&
-                  write(fd, grab.pixels, size) == static_cast<ssize_t>(size);
-  close(fd);
-  return ok;
-}
 
 // capture_screen without its pause plus the load, against XGetImage, a
 // truncating write and the same load; each path in its own block of single
@@ -224,7 +214,7 @@ bool measure_capture(figures& f) {
   const auto ours = [&] { return !capture_frame(p).empty(); };
   const auto reference = [&] {
     screen_grab grab;
-    return x11_grab_screen(*plain, grab) && write_truncating(grab) &&
+    return x11_grab_screen(*plain, grab) && bench::write_truncating(grab, reference_file_name) &&
            !as_stored_load(reference_file_name).empty();
   };
   const auto median_of = [](auto step, double& result) {
