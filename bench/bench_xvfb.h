@@ -13,7 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "control/x11_grab.h"
+#include "control/capture/linux/x11_grab.h"
 
 namespace bench {
 

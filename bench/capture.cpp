@@ -19,9 +19,10 @@
 #include <unistd.h>
 
 #include "bench_xvfb.h"
-#include "control/screen_capture.h"
-#include "control/template_store.h"
-#include "control/x11_grab.h"
+#include "control/capture/linux/x11_grab.h"
+#include "control/capture/row_pack.h"
+#include "control/capture/screen_capture.h"
+#include "control/templates/template_store.h"
 #include "reference_write.h"
 
 namespace fs = std::filesystem;
@@ -32,13 +33,12 @@ namespace {
 // The server's socket shows before it takes connections: wait until it does.
 // (-noreset keeps it from resetting, and refusing clients, whenever the
 // last one leaves.)
-x11_grabber_ptr open_when_ready(x11_fetch fetch) {
-  std::ostream quiet(nullptr);
+bool grab_when_ready(x11_grab& grabber, screen_grab& grab) {
   for (int i = 0; i < 250; ++i) {
-    if (x11_grabber_ptr g = open_x11_grabber(quiet, fetch)) return g;
+    if (grab_x11_screen(grabber, grab)) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  return nullptr;
+  return false;
 }
 
 // Registers one step. The grabbers live as long as the run, as in pitchlog,
@@ -57,9 +57,9 @@ void add(const char* name, Step step) {
       ->ReportAggregatesOnly(true);
 }
 
-void register_steps(x11_grabber& shared, x11_grabber& plain, screen_grab& grab, platform& p) {
+void register_steps(x11_grabber& shared, x11_grab& plain, screen_grab& grab, platform& p) {
   add("grab_shared_memory", [&] { benchmark::DoNotOptimize(x11_fetch_screen(shared)); });
-  add("grab_get_image", [&] { benchmark::DoNotOptimize(x11_fetch_screen(plain)); });
+  add("grab_get_image", [&] { benchmark::DoNotOptimize(x11_fetch_screen(*plain.grabber)); });
   // The conversion works in the fetched image itself, so each one needs a fetch.
   add("grab_and_convert_to_bgr_rows", [&] {
     x11_fetch_screen(shared);
@@ -69,11 +69,8 @@ void register_steps(x11_grabber& shared, x11_grabber& plain, screen_grab& grab, 
   // Packing a whole 1920 x 1080 server image in place, with each packer the
   // processor runs (the bytes do not matter, only their number).
   static std::vector<uint8_t> image(size_t{1920} * 1080 * 4, 0x5A);
-  for (const auto& [kernel, name] :
-       {std::pair{pack_kernel::scalar, "pack_in_place_scalar"},
-        std::pair{pack_kernel::ssse3, "pack_in_place_ssse3"},
-        std::pair{pack_kernel::avx2, "pack_in_place_avx2"},
-        std::pair{pack_kernel::avx512_vbmi, "pack_in_place_avx512_vbmi"}}) {
+  for (const auto& [kernel, name] : {std::pair{pack_kernel::scalar, "pack_in_place_scalar"},
+                                     std::pair{pack_kernel::ssse3, "pack_in_place_ssse3"}}) {
     if (!pack_kernel_supported(kernel)) continue;
     add(name, [kernel = kernel] {
       pack_bgrx_rows_in_place(image.data(), 1920, 1080, 1920 * 4, kernel);
@@ -98,7 +95,7 @@ void register_steps(x11_grabber& shared, x11_grabber& plain, screen_grab& grab, 
   // The same with plain XGetImage and a truncating write.
   add("reference_overhead", [&] {
     screen_grab plain_grab;
-    x11_grab_screen(plain, plain_grab);
+    grab_x11_screen(plain, plain_grab);
     bench::write_truncating(plain_grab, capture_file_name);
     benchmark::DoNotOptimize(as_stored_load(capture_file_name));
   });
@@ -120,17 +117,18 @@ int main(int argc, char** argv) {
   fs::current_path(dir);
   int status = 1;
   {
-    x11_grabber_ptr shared = open_when_ready(x11_fetch::shared_memory);
-    x11_grabber_ptr plain = open_when_ready(x11_fetch::get_image);
+    std::ostream quiet(nullptr);
+    x11_grab shared{.error = &quiet};
+    x11_grab plain{.error = &quiet, .preferred = x11_fetch::get_image};
     screen_grab grab;
-    if (!shared || !plain || !x11_grab_screen(*shared, grab) ||
-        x11_grabber_fetch(*shared) != x11_fetch::shared_memory) {
+    screen_grab plain_grab;
+    if (!grab_when_ready(plain, plain_grab) || !grab_when_ready(shared, grab) ||
+        x11_grabber_fetch(*shared.grabber) != x11_fetch::shared_memory) {
       std::cerr << "bench_capture: no MIT-SHM grab of " << server.display << "\n";
     } else {
       platform p;
-      p.grab_screen = [&](screen_grab& g) { return x11_grab_screen(*shared, g); };
-      p.pause = [](int) {};
-      register_steps(*shared, *plain, grab, p);
+      p.grab_screen = [&](screen_grab& g) { return grab_x11_screen(shared, g); };
+      register_steps(*shared.grabber, plain, grab, p);
       benchmark::RunSpecifiedBenchmarks();
       status = 0;
     }

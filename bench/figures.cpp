@@ -40,10 +40,10 @@
 
 #include "bench/bench_xvfb.h"
 #include "bench/reference_write.h"
+#include "control/capture/linux/x11_grab.h"
+#include "control/capture/screen_capture.h"
 #include "control/main_loop.h"
-#include "control/screen_capture.h"
-#include "control/template_store.h"
-#include "control/x11_grab.h"
+#include "control/templates/template_store.h"
 #include "practice/data_pictures.h"
 #include "practice/desktop.h"
 #include "practice/scenario.h"
@@ -172,7 +172,7 @@ fs::path make_work_dir(const std::string& name) {
 // Thread CPU time (user + system) of each step of one watching capture, in
 // ms, one entry per capture, and the wall time of the whole cycle.
 struct capture_steps {
-  std::vector<double> grab;     // platform::grab_screen from make_x11_grab: fetch and conversion
+  std::vector<double> grab;     // platform::grab_screen from grab_x11_screen: fetch and conversion
   std::vector<double> write;    // the rest of capture_screen before its pause: "capture.bmp"
   std::vector<double> load;     // as_stored_load("capture.bmp"): imread flag 6
   std::vector<double> scene;    // scene_pass in the versus view, count already read
@@ -205,16 +205,14 @@ constexpr const char* reference_file_name = "reference.bmp";
 // captures, so that neither evicts the other's buffers from the caches.
 bool measure_capture(figures& f) {
   std::ostream quiet(nullptr);
-  x11_grabber_ptr shared = open_x11_grabber(quiet, x11_fetch::shared_memory);
-  x11_grabber_ptr plain = open_x11_grabber(quiet, x11_fetch::get_image);
-  if (!shared || !plain) return false;
+  x11_grab shared{.error = &quiet};
+  x11_grab plain{.error = &quiet, .preferred = x11_fetch::get_image};
   platform p;
-  p.grab_screen = [&](screen_grab& g) { return x11_grab_screen(*shared, g); };
-  p.pause = [](int) {};
+  p.grab_screen = [&](screen_grab& g) { return grab_x11_screen(shared, g); };
   const auto ours = [&] { return !capture_frame(p).empty(); };
   const auto reference = [&] {
     screen_grab grab;
-    return x11_grab_screen(*plain, grab) && bench::write_truncating(grab, reference_file_name) &&
+    return grab_x11_screen(plain, grab) && bench::write_truncating(grab, reference_file_name) &&
            !as_stored_load(reference_file_name).empty();
   };
   const auto median_of = [](auto step, double& result) {
@@ -228,7 +226,7 @@ bool measure_capture(figures& f) {
     return true;
   };
   return median_of(ours, f.capture_ms) && median_of(reference, f.reference_ms) &&
-         x11_grabber_fetch(*shared) == x11_fetch::shared_memory;
+         x11_grabber_fetch(*shared.grabber) == x11_fetch::shared_memory;
 }
 
 // Whole locating attempts on the live desktop, pauses skipped: with the game
@@ -237,25 +235,19 @@ bool measure_capture(figures& f) {
 // follows the last counted one fails so that the locator returns.
 double measure_locating(const template_set& templates, int repeats, int grabs_per_run) {
   std::ostream quiet(nullptr);
-  x11_grabber_ptr grabber = open_x11_grabber(quiet);
-  if (!grabber) return -1.0;
+  x11_grab grabber{.error = &quiet};
   int grabs_left = 0;
   platform p;
   p.grab_screen = [&](screen_grab& g) {
     if (grabs_per_run > 0 && grabs_left-- <= 0) return false;
-    return x11_grab_screen(*grabber, g);
+    return grab_x11_screen(grabber, g);
   };
-  p.pause = [](int) {};
   std::vector<double> times;
   for (int i = 0; i <= repeats; ++i) {
     locator_state locator;
-    scene_state scene;
-    trigger_state trigger{.burst_count = 1};  // work images are made before the first pitch only
-    ball_state ball;
-    pitch_record record;
     grabs_left = grabs_per_run;
     const auto start = clock_type::now();
-    locate_game_area(p, templates, locator, scene, trigger, ball, record);
+    locate_game_area(p, templates, locator);
     const double t = ms_since(start) / (grabs_per_run > 0 ? grabs_per_run : 1);
     if (i > 0) times.push_back(t);
   }
@@ -273,14 +265,14 @@ double thread_cpu_ms() {
 // as bare cv::matchTemplate calls, each into its own score map.
 void bare_matches(const cv::Mat& frame, const template_set& templates, cv::Point origin,
                   std::array<cv::Mat, 3>& scores) {
-  static_assert(scene_checks[0].on_hit == scene::versus_view);
-  const auto match = [&](const auto& c, cv::Mat& map) {
-    cv::matchTemplate(frame(game_region(origin, c.x, c.y, c.w, c.h)), templates[c.id], map,
+  const auto match = [&](check_id id, cv::Mat& map) {
+    const template_check& c = check_of(id);
+    cv::matchTemplate(frame(check_region(c, origin, {})), templates[c.id], map,
                       cv::TM_CCOEFF_NORMED);
   };
-  match(scene_checks[0], scores[0]);
-  match(finish_pose_checks[0], scores[1]);
-  match(finish_pose_checks[1], scores[2]);
+  match(check_id::versus_ground, scores[0]);
+  match(check_id::finish_pose_right, scores[1]);
+  match(check_id::finish_pose_left, scores[2]);
 }
 
 // Watching captures the way pitchlog's scene loop takes them (real grab, real
@@ -288,7 +280,8 @@ void bare_matches(const cv::Mat& frame, const template_set& templates, cv::Point
 // The game must show the versus view without a pitch throughout; false when
 // the game cannot be locked or a capture is anything else.
 bool measure_capture_steps(const template_set& templates, capture_steps& s) {
-  const std::function<bool(screen_grab&)> x11_grab = make_x11_grab(std::cerr);
+  x11_grab grabber{.error = &std::cerr};
+  const auto x11_grab = [&](screen_grab& g) { return grab_x11_screen(grabber, g); };
   double grab_start = 0, grab_end = 0, pause_start = 0;
   platform p;
   p.grab_screen = [&](screen_grab& g) {
@@ -309,17 +302,11 @@ bool measure_capture_steps(const template_set& templates, capture_steps& s) {
   locating.grab_screen = [&](screen_grab& g) { return grabs_left-- > 0 && x11_grab(g); };
   locating.pause = [](int) {};
   locator_state locator;
-  scene_state scene;
-  trigger_state trigger{.burst_count = 1};
-  ball_state ball;
-  pitch_record record;
-  if (locate_game_area(locating, templates, locator, scene, trigger, ball, record) !=
-      locate_outcome::locked)
+  if (locate_game_area(locating, templates, locator).outcome != locate_outcome::locked)
     return false;
   const cv::Point origin = locator.game_origin;
 
-  scene_state watching{.count_checked = 1};  // a watching pass: the count is read once per pitch
-  int32_t locator_misses = 0;
+  scene_state watching{.count_checked = true};  // a watching pass: the count is read once per pitch
   std::array<cv::Mat, 3> scores;
   for (int i = 0; i < step_warm_up + step_captures; ++i) {
     const auto start = clock_type::now();
@@ -329,8 +316,7 @@ bool measure_capture_steps(const template_set& templates, capture_steps& s) {
     const cv::Mat frame = as_stored_load(capture_file_name);
     const double cpu2 = thread_cpu_ms();
     if (frame.empty()) return false;
-    const scene_action action =
-        scene_pass(frame, templates, origin, watching, locator_misses, record);
+    const scene_action action = scene_pass(frame, templates, origin, watching).action;
     const double cpu3 = thread_cpu_ms();
     const double cycle = ms_since(start);
     bare_matches(frame, templates, origin, scores);
@@ -338,7 +324,8 @@ bool measure_capture_steps(const template_set& templates, capture_steps& s) {
     // Only the versus view without a pitch is measured; anything else ends the run.
     double versus = 0;
     cv::minMaxLoc(scores[0], nullptr, &versus);
-    if (!is_hit(versus, scene_checks[0].threshold) || action != scene_action::keep_watching)
+    if (!is_hit(versus, check_of(check_id::versus_ground).threshold) ||
+        action != scene_action::keep_watching)
       return false;
     if (i < step_warm_up) continue;
     s.grab.push_back(grab_end - grab_start);
@@ -524,7 +511,7 @@ void print_capture_steps(const capture_steps& s) {
       "thread's CPU time, median of %zu captures, one capture every %.1f ms\n\n",
       s.cycle.size(), cycle);
   row("step", "ms per capture", "core share", "", "");
-  step("grab and conversion (make_x11_grab)", median(s.grab), "");
+  step("grab and conversion (grab_x11_screen)", median(s.grab), "");
   step("write \"capture.bmp\" (rest of capture_screen)", median(s.write), "");
   step("load (as_stored_load, imread flag 6)", median(s.load), "");
   step("scene pass (3 matches, count read before)", median(s.scene), "");

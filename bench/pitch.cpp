@@ -14,7 +14,6 @@
 #include "pitch/pitch_classifier.h"
 #include "practice/flight.h"
 #include "practice/renderer.h"
-#include "tests/pitch/pitch_helpers.h"
 
 namespace {
 
@@ -23,9 +22,23 @@ using namespace pitchlog;
 const cv::Size game_size(720, 480);
 const cv::Size region_size = ball_search_region({0, 0}, game_size).size();
 
+// A smooth vertical green gradient: ground without edges.
+cv::Mat smooth_ground(cv::Size size) {
+  cv::Mat image(size, CV_8UC3);
+  for (int y = 0; y < size.height; ++y)
+    image.row(y).setTo(cv::Scalar(60, 130 + 100 * y / size.height, 70));
+  return image;
+}
+
+// The practice game's ball, 12 px in radius, centred on (x, y).
+void draw_ball(cv::Mat& image, cv::Point2d centre) {
+  practice::draw_ball(image, static_cast<float>(centre.x), static_cast<float>(centre.y), 12.0f,
+                      cv::Scalar(238, 238, 238));
+}
+
 // Grass-like ground: the smooth gradient with blurred noise on top.
 cv::Mat textured_ground(cv::Size size) {
-  cv::Mat ground = pitch_test::smooth_ground(size);
+  cv::Mat ground = smooth_ground(size);
   cv::Mat noise(size, CV_16SC3);
   cv::RNG rng(12345);
   rng.fill(noise, cv::RNG::NORMAL, 0, 12);
@@ -54,13 +67,13 @@ void detect_in(benchmark::State& state, const cv::Mat& picture) {
 }
 
 void BM_detect_ball_first_pass_hit(benchmark::State& state) {
-  cv::Mat picture = pitch_test::smooth_ground(region_size);
-  pitch_test::draw_ball(picture, {300.5, 150.5}, pitch_test::found_radius);
+  cv::Mat picture = smooth_ground(region_size);
+  draw_ball(picture, {300.5, 150.5});
   detect_in(state, picture);
 }
 
 void BM_detect_ball_nothing_smooth_ground(benchmark::State& state) {
-  detect_in(state, pitch_test::smooth_ground(region_size));
+  detect_in(state, smooth_ground(region_size));
 }
 
 void BM_detect_ball_textured_ground(benchmark::State& state) {
@@ -104,9 +117,8 @@ void BM_burst_analysis(benchmark::State& state) {
   const cv::Rect region = ball_search_region({600, 300}, game_size);
   std::array<cv::Mat, 11> burst;
   for (int k = 1; k <= 11; ++k) {
-    burst[k - 1] = pitch_test::smooth_ground({1920, 1080});
-    pitch_test::draw_ball(burst[k - 1], {region.x + 300.5 + 3 * k, region.y + 40.5 + 6 * k},
-                          pitch_test::found_radius);
+    burst[k - 1] = smooth_ground({1920, 1080});
+    draw_ball(burst[k - 1], {region.x + 300.5 + 3 * k, region.y + 40.5 + 6 * k});
   }
   time_bursts(state, burst, region);
 }

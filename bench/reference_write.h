@@ -9,8 +9,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "control/platform.h"
-#include "control/screen_capture.h"
+#include "control/capture/platform.h"
+#include "control/capture/screen_capture.h"
 
 namespace bench {
 

@@ -38,12 +38,8 @@ void scene_pass_in_the_versus_view(benchmark::State& state) {
   cv::Mat capture(1080, 1920, CV_8UC3, cv::Scalar(48, 40, 32));
   game.copyTo(capture(cv::Rect(origin, game.size())));
 
-  scene_state scene{.count_checked = 1};
-  int32_t locator_misses = 0;
-  pitch_record record;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(scene_pass(capture, templates, origin, scene, locator_misses, record));
-  }
+  scene_state scene{.count_checked = true};
+  for (auto _ : state) benchmark::DoNotOptimize(scene_pass(capture, templates, origin, scene));
 }
 BENCHMARK(scene_pass_in_the_versus_view)->Unit(benchmark::kMicrosecond);
 
@@ -67,13 +63,7 @@ void locating_attempt(benchmark::State& state) {
   platform p;
   practice::connect_platform(desk, p);
   locator_state locator;
-  scene_state scene;
-  trigger_state trigger{.burst_count = 1};
-  ball_state ball;
-  pitch_record record;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(locate_game_area(p, templates, locator, scene, trigger, ball, record));
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(locate_game_area(p, templates, locator));
 
   std::filesystem::current_path(previous);
   std::filesystem::remove_all(dir);

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "control/screen_capture.h"
+#include "control/capture/screen_capture.h"
 
 namespace practice {
 
@@ -141,9 +141,6 @@ void pause_desktop(desktop& d, int milliseconds) {
 void connect_platform(desktop& d, pitchlog::platform& p) {
   p.grab_screen = [&d](pitchlog::screen_grab& grab) { return grab_desktop(d, grab); };
   p.pause = [&d](int milliseconds) { pause_desktop(d, milliseconds); };
-  p.show_image = [](const std::string&, const cv::Mat&) {};
-  p.wait_key = [] {};
-  p.read_char = [] {};
 }
 
 }  // namespace practice

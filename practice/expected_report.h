@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "pitch/pitch_type.h"
 #include "practice/scenario.h"
+#include "record/pitch_type.h"
 
 namespace practice {
 

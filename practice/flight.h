@@ -5,8 +5,8 @@
 // breaks. All positions are game-picture pixels.
 #include <cstdint>
 
-#include "pitch/pitch_type.h"
 #include "practice/game_view.h"
+#include "record/pitch_type.h"
 
 namespace practice {
 

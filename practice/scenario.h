@@ -58,9 +58,9 @@
 #include <string_view>
 #include <vector>
 
-#include "pitch/pitch_type.h"
 #include "practice/flight.h"
 #include "practice/game_view.h"
+#include "record/pitch_type.h"
 
 namespace practice {
 

@@ -1,7 +1,7 @@
 #include "control/main_loop.h"
 
 #include <memory>
-#include <ostream>
+#include <optional>
 #include <span>
 
 #include "control/start_up.h"
@@ -12,10 +12,8 @@
 namespace pitchlog {
 namespace {
 
-constexpr int vanished_screen_exit = -1;
-constexpr int inspection_exit_code = 0;
-
-// Frames 3 to 11 tracked and released, the pitch classified, counted and reported.
+// Frames 3 to 11 tracked and released, the pitch classified, counted and
+// reported; the count panel is then read afresh for the next pitch.
 void analyse_pitch(watcher& w, const platform& p, frame_burst& burst,
                    const cv::Rect& search_region) {
   ball_track track;
@@ -25,16 +23,42 @@ void analyse_pitch(watcher& w, const platform& p, frame_burst& burst,
   const pitch_type type = classify_pitch(track, w.context.hand);
   record_pitch(w.record, pitching_team(w.context.half), type, w.scene.first_pitch_flag,
                w.scene.two_strike_flag);
-  std::ostream no_console(nullptr);
-  print_record_report(w.record, w.scene.count_checked, p.console ? *p.console : no_console,
-                      w.report);
+  print_record_report(w.record, *p.console, w.report);
+  w.scene.count_checked = false;
 }
 
 }  // namespace
 
+void take_lock(watcher& w, const lock_result& lock) {
+  // The work images are made once per lock at most, and only while no burst
+  // has been counted, so that no pitch pays for them. The refinement capture
+  // is loaded as 8-bit colour, so they are 8-bit.
+  if (w.trigger.burst_count == 0) {
+    const cv::Size game = w.templates[template_id::game_area].size();
+    make_ball_work_images(w.ball.work, ball_search_region(w.locator.game_origin, game).size(),
+                          CV_8U);
+  }
+  if (lock.empty_record) {
+    reset_pitch_record(w.record);
+    w.trigger.burst_count = 0;
+    w.scene.scene_miss_count = 0;
+    w.scene.count_checked = false;
+  }
+}
+
+void count_identified_pitch(watcher& w, const pitch_identity& id) {
+  if (id.top_sign) mark_has_pitched(w.record, team::batting_second);
+  if (id.bottom_sign) mark_has_pitched(w.record, team::batting_first);
+  if (w.context.half == inning_half::undecided) return;
+  const team pitching = pitching_team(w.context.half);
+  if (id.new_pitcher) advance_pitcher(w.record, pitching);
+  count_pitcher_pitch(w.record, pitching, w.scene.first_pitch_flag, w.scene.two_strike_flag);
+}
+
 bool pitch_end_wait(const platform& p, const template_set& templates, cv::Point origin,
                     pitcher_hand hand) {
-  const template_check& pose = pitch_end_checks[static_cast<int>(hand)];
+  const template_check& pose =
+      check_of(hand == pitcher_hand::left ? check_id::pitch_end_left : check_id::pitch_end_right);
   for (;;) {
     const cv::Mat capture = capture_frame(p);
     if (capture.empty()) return false;
@@ -42,26 +66,23 @@ bool pitch_end_wait(const platform& p, const template_set& templates, cv::Point 
   }
 }
 
-int inspection_exit(const platform& p, frame_burst& burst, watcher& w) {
-  if (p.show_image) {
-    p.show_image(inspection_windows[0], burst.trigger_frame);
-    for (int i = 0; i < burst_length; ++i) p.show_image(inspection_windows[i + 1], burst.frames[i]);
-  }
-  if (p.wait_key) p.wait_key();
+exit_code inspection_exit(const platform& p, frame_burst& burst, watcher& w) {
+  p.show_image(inspection_windows[0], burst.trigger_frame);
+  for (int i = 0; i < burst_length; ++i) p.show_image(inspection_windows[i + 1], burst.frames[i]);
+  p.wait_key();
   release_burst(burst);
   w.templates = template_set{};
   w.ball.work = ball_work_images{};
   close_report_file(w.report);
-  return inspection_exit_code;
+  return exit_code::inspected;
 }
 
-int watch_game(watcher& w, const platform& p) {
+exit_code watch_game(watcher& w, const platform& p) {
   const cv::Size game_size = w.templates[template_id::game_area].size();
   for (;;) {
-    if (locate_game_area(p, w.templates, w.locator, w.scene, w.trigger, w.ball, w.record) ==
-        locate_outcome::capture_failed) {
-      return vanished_screen_exit;
-    }
+    const lock_result lock = locate_game_area(p, w.templates, w.locator);
+    if (lock.outcome == locate_outcome::capture_failed) return exit_code::screen_lost;
+    take_lock(w, lock);
     const cv::Point origin = w.locator.game_origin;
     const cv::Rect search_region = ball_search_region(origin, game_size);
 
@@ -70,17 +91,17 @@ int watch_game(watcher& w, const platform& p) {
     for (;;) {
       cv::Mat frame = capture_frame(p);
       if (frame.empty()) break;
-      const scene_action action =
-          scene_pass(frame, w.templates, origin, w.scene, w.locator.locator_miss_count, w.record);
-      if (action == scene_action::relocate) break;
-      if (action == scene_action::keep_watching) continue;
+      const scene_outcome seen = scene_pass(frame, w.templates, origin, w.scene);
+      // A new batter: the previous pitch belongs to another at-bat.
+      if (seen.first_pitch_read) clear_previous_pitch_type(w.record);
+      if (seen.action == scene_action::game_over) note_game_over(w.locator);
+      if (seen.action == scene_action::give_up || seen.action == scene_action::game_over) break;
+      if (seen.action == scene_action::keep_watching) continue;
 
       frame_burst burst;
       if (!take_burst(p, frame, search_region, w.trigger, w.ball, burst)) continue;
-      if (!identify_pitch_context(burst, origin, w.scene.first_pitch_flag, w.scene.two_strike_flag,
-                                  w.context, w.record)) {
-        return inspection_exit(p, burst, w);
-      }
+      count_identified_pitch(w, identify_pitch_context(burst, origin, w.record, w.context));
+      if (w.context.half == inning_half::undecided) return inspection_exit(p, burst, w);
       analyse_pitch(w, p, burst, search_region);
       if (!pitch_end_wait(p, w.templates, origin, w.context.hand)) break;
       w.scene.scene_miss_count = 0;
@@ -89,9 +110,9 @@ int watch_game(watcher& w, const platform& p) {
 }
 
 int run_watcher(watcher& w, const platform& p) {
-  const int code = start_up(w.templates, w.report, p);
-  if (code != 0) return code;
-  return watch_game(w, p);
+  if (const std::optional<exit_code> refused = start_up(w.templates, w.report, p))
+    return static_cast<int>(*refused);
+  return static_cast<int>(watch_game(w, p));
 }
 
 int run_pitchlog(const platform& p) {

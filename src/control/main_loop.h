@@ -6,18 +6,12 @@
 
 #include <opencv2/core/mat.hpp>
 
-#include "control/platform.h"
+#include "control/capture/platform.h"
+#include "control/exit_code.h"
 #include "control/watcher.h"
-#include "pitch/pitch_type.h"
-#include "screen/template_check.h"
+#include "record/pitch_type.h"
 
 namespace pitchlog {
-
-// The finish pose the end-of-pitch wait watches, indexed by pitcher_hand.
-inline constexpr std::array<template_check, 2> pitch_end_checks = {{
-    {template_id::finish_pose_right, 290, 160, 120, 90, 0.6},
-    {template_id::finish_pose_left, 290, 160, 120, 90, 0.6},
-}};
 
 // The inspection windows: the trigger frame, then frames 1 to 11 (frame 2 in
 // frame 1's window, so that it ends up showing frame 2).
@@ -25,20 +19,33 @@ inline constexpr std::array<const char*, 12> inspection_windows = {
     "src_img11", "src_img1", "src_img1", "src_img2", "src_img3", "src_img4",
     "src_img5",  "src_img6", "src_img7", "src_img8", "src_img9", "src_img10"};
 
-// Captures until the finish pose of `hand` is gone from its region (only that
-// hand's pose is matched). False when a capture cannot be loaded.
+// What a lock means for the run: the ball work images made while no burst
+// was counted, and the record emptied when the lock says so, with the counters
+// that count towards it (bursts, unrecognised captures in a row, the count
+// read for the coming pitch).
+void take_lock(watcher& w, const lock_result& lock);
+
+// What identification read, counted in the record: who pitched (every inning
+// sign that hit), and for a decided half a new pitcher and the pitch for him,
+// with the count flags of the scene loop.
+void count_identified_pitch(watcher& w, const pitch_identity& id);
+
+// Captures until the finish pose of `hand` is gone from its end-of-pitch
+// region (only that hand's pose is matched). False when a capture cannot be
+// loaded.
 bool pitch_end_wait(const platform& p, const template_set& templates, cv::Point origin,
                     pitcher_hand hand);
 
 // Shows the held burst in the inspection windows, waits for a key, releases the
-// pictures and closes the report file. Returns the exit code 0.
-int inspection_exit(const platform& p, frame_burst& burst, watcher& w);
+// pictures and closes the report file.
+exit_code inspection_exit(const platform& p, frame_burst& burst, watcher& w);
 
-// The cycle after start-up, until an exit: -1 when the first capture of a
-// locating attempt cannot be loaded, 0 through the inspection exit.
-int watch_game(watcher& w, const platform& p);
+// The cycle after start-up, until an exit: screen_lost when the first capture
+// of a locating attempt cannot be loaded, inspected through the inspection exit.
+exit_code watch_game(watcher& w, const platform& p);
 
-// Start-up (reference pictures, text.txt), then the cycle. Returns the exit code.
+// Start-up (reference pictures, text.txt), then the cycle. Returns the
+// process exit code.
 int run_watcher(watcher& w, const platform& p);
 
 // run_watcher on a fresh watcher.

@@ -1,7 +1,8 @@
 #pragma once
 // Everything a run keeps from pitch to pitch: one state struct per stage, plus
-// the reference pictures. main makes one; tests make a fresh one per case.
-#include "control/template_store.h"
+// the reference pictures. The entry point makes one; tests make a fresh one
+// per case.
+#include "control/templates/template_store.h"
 #include "pitch/ball_detector.h"
 #include "record/pitch_record.h"
 #include "record/record_report.h"

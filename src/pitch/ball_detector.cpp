@@ -127,4 +127,10 @@ void detect_ball(cv::Mat search_region, ball_state& ball) {
   }
 }
 
+void search_ball(cv::Mat& frame, const cv::Rect& region, ball_state& ball) {
+  const cv::Rect inside = region & cv::Rect(0, 0, frame.cols, frame.rows);
+  if (inside.empty() || frame.type() != CV_8UC3) return;
+  detect_ball(frame(inside), ball);
+}
+
 }  // namespace pitchlog

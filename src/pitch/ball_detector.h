@@ -40,4 +40,9 @@ void mark_ball(cv::Mat& view, const cv::Vec3f& circle);
 // whose size differs from the work images is a frame without a ball.
 void detect_ball(cv::Mat search_region, ball_state& ball);
 
+// detect_ball on `region` of `frame`. A region cut by the frame's edge no
+// longer fits the work images, and a frame of another kind than a 24-bit
+// capture cannot be searched: both read as a frame without a ball.
+void search_ball(cv::Mat& frame, const cv::Rect& region, ball_state& ball);
+
 }  // namespace pitchlog

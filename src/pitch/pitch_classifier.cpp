@@ -104,10 +104,7 @@ void track_ball(std::span<cv::Mat> frames_3_to_11, const cv::Rect& search_region
     }
     ball.position = {};
     if (frame) {
-      // Clipped to the frame; a region cut by the frame's edge no longer has
-      // the work images' size and reads as a frame without a ball.
-      const cv::Rect inside = search_region & cv::Rect(0, 0, frame->cols, frame->rows);
-      if (!inside.empty()) detect_ball((*frame)(inside), ball);
+      search_ball(*frame, search_region, ball);
       frame->release();
     }
     ended = !next_track_point(track, k, {ball.position.x, ball.position.y}, rejection_count);

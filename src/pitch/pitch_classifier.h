@@ -6,7 +6,7 @@
 #include <opencv2/core/mat.hpp>
 
 #include "pitch/ball_detector.h"
-#include "pitch/pitch_type.h"
+#include "record/pitch_type.h"
 
 namespace pitchlog {
 

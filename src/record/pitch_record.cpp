@@ -30,7 +30,7 @@ void recompute_after_totals(pitcher_record& p) {
 }  // namespace
 
 void mark_has_pitched(pitch_record& record, team t) {
-  team_of(record, t).has_pitched = 1;
+  team_of(record, t).has_pitched = true;
 }
 
 void advance_pitcher(pitch_record& record, team t) {
@@ -39,26 +39,26 @@ void advance_pitcher(pitch_record& record, team t) {
   record.previous_pitch_type.reset();
 }
 
-void count_pitcher_pitch(pitch_record& record, team t, int32_t first_pitch_flag,
-                         int32_t two_strike_flag) {
+void count_pitcher_pitch(pitch_record& record, team t, bool first_pitch_flag,
+                         bool two_strike_flag) {
   pitcher_record* p = current_pitcher(team_of(record, t));
   if (!p) return;
   ++p->pitch_count;
-  if (first_pitch_flag == 1) ++p->first_pitch_count;
-  if (two_strike_flag == 1) ++p->two_strike_count;
+  if (first_pitch_flag) ++p->first_pitch_count;
+  if (two_strike_flag) ++p->two_strike_count;
 }
 
 void clear_previous_pitch_type(pitch_record& record) {
   record.previous_pitch_type.reset();
 }
 
-void record_pitch(pitch_record& record, team t, pitch_type type, int32_t first_pitch_flag,
-                  int32_t two_strike_flag) {
+void record_pitch(pitch_record& record, team t, pitch_type type, bool first_pitch_flag,
+                  bool two_strike_flag) {
   if (pitcher_record* p = current_pitcher(team_of(record, t))) {
     const int ti = static_cast<int>(type);
     p->type_count[static_cast<int>(situation::all_pitches)][ti] += 1.0;
-    if (first_pitch_flag == 1) p->type_count[static_cast<int>(situation::first_pitch)][ti] += 1.0;
-    if (two_strike_flag == 1) p->type_count[static_cast<int>(situation::two_strikes)][ti] += 1.0;
+    if (first_pitch_flag) p->type_count[static_cast<int>(situation::first_pitch)][ti] += 1.0;
+    if (two_strike_flag) p->type_count[static_cast<int>(situation::two_strikes)][ti] += 1.0;
     if (record.previous_pitch_type)
       p->type_count[after_situation(*record.previous_pitch_type)][ti] += 1.0;
   }

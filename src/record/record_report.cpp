@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "record/console_text.h"
-#include "record/shift_jis.h"
+#include "control/capture/console_text.h"
+#include "control/capture/shift_jis.h"
 
 namespace pitchlog {
 namespace {
@@ -95,7 +95,7 @@ void write_pitcher_block(std::ostream& console, std::ostream& file, const pitche
 // team has pitched, any other slot never.
 bool block_due(const team_record& tr) {
   return (tr.pitcher_slot >= 1 && tr.pitcher_slot < pitchers_per_team) ||
-         (tr.pitcher_slot == 0 && tr.has_pitched == 1);
+         (tr.pitcher_slot == 0 && tr.has_pitched);
 }
 
 }  // namespace
@@ -109,15 +109,13 @@ void close_report_file(report_state& report) {
   report.file.close();
 }
 
-void print_record_report(const pitch_record& record, int32_t& count_checked, std::ostream& console,
-                         report_state& report) {
+void print_record_report(const pitch_record& record, std::ostream& console, report_state& report) {
   for (team t : report_order) {
     const team_record& tr = record.teams[static_cast<int>(t)];
     write_line(console, report.file, texts.team_header[static_cast<int>(t)]);
     if (block_due(tr))
       write_pitcher_block(console, report.file, tr.pitchers[tr.pitcher_slot], tr.pitcher_slot);
   }
-  count_checked = 0;
   for (int round = 0; round < 2; ++round) {
     write_empty_lines(console, 2);
     write_empty_lines(report.file, 2);

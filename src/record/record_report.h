@@ -1,6 +1,5 @@
 #pragma once
 // The report of both teams' current pitchers, to the console and "text.txt".
-#include <cstdint>
 #include <fstream>
 #include <iosfwd>
 
@@ -20,8 +19,7 @@ void close_report_file(report_state& report);
 
 // Writes the report line by line, each line to the console (UTF-8 on Linux,
 // code page 932 on Windows) and then to text.txt (code page 932), flushing at
-// every line end. Sets `count_checked` to 0 so the count panel is read again.
-void print_record_report(const pitch_record& record, int32_t& count_checked,
-                         std::ostream& console, report_state& report);
+// every line end.
+void print_record_report(const pitch_record& record, std::ostream& console, report_state& report);
 
 }  // namespace pitchlog

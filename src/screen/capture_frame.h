@@ -2,9 +2,9 @@
 // One look at the screen: grab it into "capture.bmp" and load that file back.
 #include <opencv2/core/mat.hpp>
 
-#include "control/platform.h"
-#include "control/screen_capture.h"
-#include "control/template_store.h"
+#include "control/capture/platform.h"
+#include "control/capture/screen_capture.h"
+#include "control/templates/template_store.h"
 
 namespace pitchlog {
 

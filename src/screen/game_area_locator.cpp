@@ -3,8 +3,8 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "control/templates/checks.h"
 #include "screen/capture_frame.h"
-#include "screen/template_check.h"
 
 namespace pitchlog {
 namespace {
@@ -32,7 +32,8 @@ coarse_result coarse_search(cv::Mat& capture, const cv::Mat& half_template, cv::
   half = colour_load(half_capture_file_name);
   if (half.empty()) return coarse_result::unreadable;
   const match_result m = match_template(half, cv::Rect(0, 0, half.cols, half.rows), half_template);
-  if (!is_hit(m.best_score, coarse_threshold)) return coarse_result::miss;
+  if (!is_hit(m.best_score, check_of(check_id::coarse_search).threshold))
+    return coarse_result::miss;
   hit = m.best_location;
   return coarse_result::hit;
 }
@@ -44,7 +45,7 @@ bool refine(const cv::Mat& capture, cv::Point coarse_hit, const cv::Mat& game_te
   // Only reachable when the two captures of the attempt differ in size.
   if (window.width < game_template.cols || window.height < game_template.rows) return false;
   const match_result m = match_template(capture, window, game_template);
-  if (!is_hit(m.best_score, refinement_threshold)) return false;
+  if (!is_hit(m.best_score, check_of(check_id::refinement).threshold)) return false;
   origin = locked_origin(coarse_hit, m.best_location);
   return true;
 }
@@ -52,15 +53,12 @@ bool refine(const cv::Mat& capture, cv::Point coarse_hit, const cv::Mat& game_te
 // Keeps capturing while the play-ball picture shows in the game area; false
 // when a capture cannot be loaded.
 bool play_ball_wait(const platform& p, const template_set& templates, cv::Point origin) {
-  const cv::Size game = templates[template_id::game_area].size();
-  const cv::Mat& play_ball = templates[template_id::play_ball];
+  const template_check& play_ball = check_of(check_id::play_ball);
   for (;;) {
     const cv::Mat capture = capture_frame(p);
     if (capture.empty()) return false;
-    if (!is_hit(region_score(capture, origin, 0, 0, game.width, game.height, play_ball),
-                play_ball_threshold)) {
+    if (!is_hit(check_score(capture, templates, origin, play_ball), play_ball.threshold))
       return true;
-    }
   }
 }
 
@@ -92,13 +90,13 @@ cv::Point locked_origin(cv::Point coarse_hit, cv::Point best_in_window) {
           trunc_px(1.8 * coarse_hit.y + best_in_window.y)};
 }
 
-locate_outcome locate_game_area(const platform& p, const template_set& templates,
-                                locator_state& locator, scene_state& scene, trigger_state& trigger,
-                                ball_state& ball, pitch_record& record) {
+lock_result locate_game_area(const platform& p, const template_set& templates,
+                             locator_state& locator) {
   const cv::Mat& game_template = templates[template_id::game_area];
+  lock_result lock;
   for (;;) {
     cv::Mat capture = capture_frame(p);
-    if (capture.empty()) return locate_outcome::capture_failed;
+    if (capture.empty()) return lock;
 
     cv::Point coarse_hit;
     const coarse_result coarse =
@@ -114,23 +112,17 @@ locate_outcome locate_game_area(const platform& p, const template_set& templates
     if (capture.empty()) continue;
     cv::Point origin;
     if (!refine(capture, coarse_hit, game_template, origin)) continue;
-
-    // The lock.
-    locator.game_origin = origin;
-    if (trigger.burst_count == 0) {
-      make_ball_work_images(ball.work, ball_search_region(origin, game_template.size()).size(),
-                            capture.depth());
-    }
     capture.release();
-    if (locator.locator_miss_count == locator_miss_limit) {
-      reset_pitch_record(record);
-      trigger.burst_count = 0;
-      scene.scene_miss_count = 0;
-      scene.count_checked = 0;
-    }
-    locator.locator_miss_count = 0;
 
-    if (play_ball_wait(p, templates, origin)) return locate_outcome::locked;
+    // The lock. A play-ball wait cut short by an unreadable capture starts a
+    // new attempt, but the record still empties if this lock said so.
+    locator.game_origin = origin;
+    lock.empty_record = lock.empty_record || locator.locator_miss_count == locator_miss_limit;
+    locator.locator_miss_count = 0;
+    if (play_ball_wait(p, templates, origin)) {
+      lock.outcome = locate_outcome::locked;
+      return lock;
+    }
   }
 }
 

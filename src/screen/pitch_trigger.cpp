@@ -9,19 +9,11 @@ bool detect_finish_pose(const cv::Mat& frame, const template_set& templates, cv:
       [&](const template_check& c) { return check_score(frame, templates, origin, c); });
 }
 
-void search_ball(cv::Mat& frame, const cv::Rect& region, ball_state& ball) {
-  // A region cut by the frame's edge no longer fits the work images and
-  // reads as a frame without a ball.
-  const cv::Rect inside = region & cv::Rect(0, 0, frame.cols, frame.rows);
-  if (inside.empty() || frame.type() != CV_8UC3) return;
-  detect_ball(frame(inside), ball);
-}
-
 bool take_burst(const platform& p, cv::Mat& scene_frame, const cv::Rect& search_region,
                 trigger_state& trigger, ball_state& ball, frame_burst& burst) {
   burst.trigger_frame = std::move(scene_frame);
   ++trigger.burst_count;
-  if (p.pause) p.pause(0);
+  p.pause(0);
   // Back to back: nothing between the captures but their own pause.
   for (cv::Mat& frame : burst.frames) frame = capture_frame(p);
   for (const cv::Mat& frame : burst.frames) {

@@ -2,14 +2,13 @@
 // The moment a pitch is under way: the pitcher's finish pose, then a burst of
 // eleven captures taken back to back, kept when the ball shows in frame 1 or 2.
 #include <array>
-#include <cstdint>
 
 #include <opencv2/core/mat.hpp>
 
-#include "control/platform.h"
-#include "control/template_store.h"
+#include "control/capture/platform.h"
+#include "control/templates/checks.h"
+#include "control/templates/template_store.h"
 #include "pitch/ball_detector.h"
-#include "screen/template_check.h"
 
 namespace pitchlog {
 
@@ -17,9 +16,8 @@ inline constexpr int burst_length = 11;
 
 // What the trigger keeps across pitches.
 struct trigger_state {
-  int32_t burst_count = 0;  // every trigger, kept or not; 0 again at a record reset
-  ball_position first_ball_position =
-      {};  // the ball in frame 1, or in frame 2 when frame 1 had none
+  int burst_count = 0;  // every trigger, kept or not; 0 again when the record is emptied
+  ball_position first_ball_position;  // the ball in frame 1, or in frame 2 when frame 1 had none
 };
 
 // One pitch's captures: frames[0] is frame 1, frames[10] frame 11.
@@ -28,17 +26,12 @@ struct frame_burst {
   std::array<cv::Mat, burst_length> frames;
 };
 
-// Right-handed first; the left-handed check runs only when it misses.
-inline constexpr std::array<template_check, 2> finish_pose_checks = {{
-    {template_id::finish_pose_right, 290, 150, 110, 100, 0.6},
-    {template_id::finish_pose_left, 290, 150, 110, 100, 0.6},
-}};
-
 // True when a finish-pose check hits, scoring them in order with `score(check)`
-// and stopping at the first hit.
+// (right-handed first) and stopping at the first hit.
 template <class Score>
 bool first_pose_hit(Score&& score) {
-  for (const template_check& c : finish_pose_checks) {
+  for (check_id id : {check_id::finish_pose_right, check_id::finish_pose_left}) {
+    const template_check& c = check_of(id);
     if (is_hit(score(c), c.threshold)) return true;
   }
   return false;
@@ -46,10 +39,6 @@ bool first_pose_hit(Score&& score) {
 
 // True when `frame` shows the pitcher's finish pose, either hand.
 bool detect_finish_pose(const cv::Mat& frame, const template_set& templates, cv::Point origin);
-
-// Searches `region` of `frame` for the ball when ball.position.x is 0; a
-// region that leaves the frame is a frame without a ball.
-void search_ball(cv::Mat& frame, const cv::Rect& region, ball_state& ball);
 
 // Holds `scene_frame` as the trigger frame, counts the burst, yields once and
 // takes eleven captures, then looks for the ball in frames 1 and 2. True when

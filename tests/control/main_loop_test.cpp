@@ -7,7 +7,7 @@
 #include <functional>
 #include <sstream>
 
-#include "record/shift_jis.h"
+#include "control/capture/shift_jis.h"
 #include "screen/synthetic_game.h"
 #include "support/test_support.h"
 
@@ -56,7 +56,7 @@ struct loop_run {
   }
   int run() {
     EXPECT_TRUE(open_report_file(w->report));
-    return watch_game(*w, p);
+    return static_cast<int>(watch_game(*w, p));
   }
   std::string report_file() const {
     std::ifstream in(dir.path() / "text.txt", std::ios::binary);

@@ -13,9 +13,9 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "control/capture/shift_jis.h"
 #include "control/main_loop.h"
 #include "practice/scenario.h"
-#include "record/shift_jis.h"
 #include "support/practice_run.h"
 #include "support/test_support.h"
 

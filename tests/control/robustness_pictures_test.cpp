@@ -18,11 +18,11 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "control/data_path.h"
+#include "control/capture/data_path.h"
+#include "control/capture/shift_jis.h"
 #include "control/main_loop.h"
 #include "practice/data_pictures.h"
 #include "practice/scenario.h"
-#include "record/shift_jis.h"
 #include "support/pitch_tally.h"
 #include "support/practice_run.h"
 #include "support/test_support.h"

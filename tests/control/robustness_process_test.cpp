@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "control/capture/shift_jis.h"
 #include "practice/data_pictures.h"
-#include "record/shift_jis.h"
 #include "support/test_support.h"
 
 namespace {

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "control/capture/shift_jis.h"
 #include "control/main_loop.h"
 #include "practice/desktop.h"
 #include "practice/scenario.h"
-#include "record/shift_jis.h"
 #include "support/practice_run.h"
 #include "support/test_support.h"
 

@@ -5,12 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "control/data_path.h"
+#include "control/capture/data_path.h"
 #include "support/test_support.h"
 
 namespace {
@@ -56,7 +57,8 @@ TEST_P(start_up_exit, ends_or_goes_on_with_its_code) {
   template_set templates;
   report_state report;
 
-  EXPECT_EQ(start_up(templates, report, p), c.exit_code);
+  const std::optional<exit_code> refused = start_up(templates, report, p);
+  EXPECT_EQ(refused ? static_cast<int>(*refused) : 0, c.exit_code);
   EXPECT_EQ(console.str(), c.console);
   EXPECT_EQ(reads, c.reads);
   EXPECT_EQ(report.file.is_open(), c.exit_code == 0);

@@ -17,7 +17,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "control/x11_grab.h"
+#include "control/capture/linux/x11_grab.h"
 #include "practice/renderer.h"
 #include "practice/scenario.h"
 #include "support/test_support.h"
@@ -113,7 +113,8 @@ TEST(player, plays_a_scenario_in_a_window_and_logs_the_truth) {
   {
     scoped_display display(x.display());
     std::ostringstream grab_errors;
-    auto grab = pitchlog::make_x11_grab(grab_errors);
+    pitchlog::x11_grab grabber{.error = &grab_errors};
+    const auto grab = [&](pitchlog::screen_grab& g) { return grab_x11_screen(grabber, g); };
     const auto give_up = std::chrono::steady_clock::now() + 1800ms;
     for (;;) {
       pitchlog::screen_grab g;

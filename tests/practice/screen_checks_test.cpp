@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include "control/template_store.h"
+#include "control/templates/template_store.h"
 #include "practice/renderer.h"
 #include "support/test_support.h"
 

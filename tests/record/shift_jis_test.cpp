@@ -1,11 +1,11 @@
-#include "record/shift_jis.h"
+#include "control/capture/shift_jis.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "control/template_store.h"
+#include "control/templates/template_store.h"
 #include "record/iconv_cp932.h"
 
 namespace {
@@ -40,9 +40,6 @@ std::vector<std::string> program_texts() {
       "０１２３４５６７８９",
   };
   for (std::string_view name : pitchlog::template_file_names) texts.emplace_back(name);
-  for (std::string_view name : {pitchlog::top_sign_file, pitchlog::bottom_sign_file,
-                                pitchlog::right_hand_sign_file, pitchlog::left_hand_sign_file})
-    texts.emplace_back(name);
   return texts;
 }
 

@@ -1,5 +1,7 @@
 #include "screen/game_area_locator.h"
 
+#include "control/main_loop.h"
+
 #include <gtest/gtest.h>
 
 #include <opencv2/imgcodecs.hpp>
@@ -40,19 +42,19 @@ struct locator_run {
   template_set templates = synthetic::make_templates();
   fake_desktop desk;
   platform p = desk.make_platform();
-  locator_state locator;
-  scene_state scene;
-  trigger_state trigger;
-  ball_state ball;
-  pitch_record record;
+  watcher w;
+  locator_run() { w.templates = templates; }
 
   cv::Mat game_at(cv::Size desktop, cv::Point origin, std::vector<template_id> shown = {}) {
     return synthetic::desktop(desktop, origin,
                               synthetic::game_picture(templates, {.shown = std::move(shown)}));
   }
   cv::Mat empty_desktop(cv::Size desktop) { return synthetic::desktop(desktop, {}, cv::Mat()); }
+  // A locating stage as the main loop runs it: the attempts, then the lock taken.
   locate_outcome locate() {
-    return locate_game_area(p, templates, locator, scene, trigger, ball, record);
+    const lock_result lock = locate_game_area(p, w.templates, w.locator);
+    if (lock.outcome == locate_outcome::locked) take_lock(w, lock);
+    return lock.outcome;
   }
 };
 
@@ -66,7 +68,7 @@ TEST(game_area_locator, finds_the_game_anywhere_on_the_desktop) {
       locator_run run;
       run.desk.add(run.game_at(desktop, origin), 3);  // coarse, refinement, play-ball wait
       ASSERT_EQ(run.locate(), locate_outcome::locked);
-      EXPECT_EQ(run.locator.game_origin, origin);
+      EXPECT_EQ(run.w.locator.game_origin, origin);
       EXPECT_EQ(run.desk.grabs, 3);
       EXPECT_EQ(cv::imread(half_capture_file_name).size(), half_size(desktop));
     }
@@ -82,19 +84,19 @@ TEST(game_area_locator, misses_count_up_to_fifty_and_empty_the_record_at_the_loc
   for (const row& r : rows) {
     SCOPED_TRACE(r.misses);
     locator_run run;
-    count_pitcher_pitch(run.record, team::batting_first, 1, 0);
-    record_pitch(run.record, team::batting_first, pitch_type::fork, 1, 0);
-    run.trigger.burst_count = 3;
-    run.scene = {.scene_miss_count = 4, .count_checked = 1, .first_pitch_flag = 1};
+    count_pitcher_pitch(run.w.record, team::batting_first, 1, 0);
+    record_pitch(run.w.record, team::batting_first, pitch_type::fork, 1, 0);
+    run.w.trigger.burst_count = 3;
+    run.w.scene = {.scene_miss_count = 4, .count_checked = true, .first_pitch_flag = true};
     run.desk.add(run.empty_desktop(desktop), r.misses);
     run.desk.add(run.game_at(desktop, {40, 60}), 3);
     ASSERT_EQ(run.locate(), locate_outcome::locked);
-    EXPECT_EQ(run.locator.locator_miss_count, 0);
-    EXPECT_EQ(run.record.teams[0].pitchers[0].pitch_count, r.emptied ? 0 : 1);
-    EXPECT_EQ(run.trigger.burst_count, r.emptied ? 0 : 3);
-    EXPECT_EQ(run.scene.scene_miss_count, r.emptied ? 0 : 4);
-    EXPECT_EQ(run.scene.count_checked, r.emptied ? 0 : 1);
-    EXPECT_EQ(run.scene.first_pitch_flag, 1);  // never touched by the reset
+    EXPECT_EQ(run.w.locator.locator_miss_count, 0);
+    EXPECT_EQ(run.w.record.teams[0].pitchers[0].pitch_count, r.emptied ? 0 : 1);
+    EXPECT_EQ(run.w.trigger.burst_count, r.emptied ? 0 : 3);
+    EXPECT_EQ(run.w.scene.scene_miss_count, r.emptied ? 0 : 4);
+    EXPECT_EQ(run.w.scene.count_checked, !r.emptied);
+    EXPECT_TRUE(run.w.scene.first_pitch_flag);  // never touched by the reset
   }
 }
 
@@ -127,11 +129,11 @@ TEST(game_area_locator, counts_coarse_misses_only) {
   for (const row& r : rows) {
     SCOPED_TRACE(r.what);
     locator_run run;
-    run.locator.locator_miss_count = r.start;
+    run.w.locator.locator_miss_count = r.start;
     r.screens(run);
     // Once the screens run out, the first capture of an attempt fails.
     EXPECT_EQ(run.locate(), locate_outcome::capture_failed);
-    EXPECT_EQ(run.locator.locator_miss_count, r.end);
+    EXPECT_EQ(run.w.locator.locator_miss_count, r.end);
   }
 }
 
@@ -144,7 +146,7 @@ TEST(game_area_locator, waits_out_the_play_ball_screen) {
   run.desk.add(run.game_at(desktop, origin));
   run.desk.add(play_ball);  // left for the scene loop
   ASSERT_EQ(run.locate(), locate_outcome::locked);
-  EXPECT_EQ(run.locator.game_origin, origin);
+  EXPECT_EQ(run.w.locator.game_origin, origin);
   EXPECT_EQ(run.desk.grabs, 5);
   EXPECT_EQ(run.desk.screens.size(), 1u);
 }
@@ -154,24 +156,24 @@ TEST(game_area_locator, makes_work_images_only_while_no_burst_was_taken) {
   const cv::Size desktop(900, 600);
   run.desk.add(run.game_at(desktop, {10, 20}), 3);
   ASSERT_EQ(run.locate(), locate_outcome::locked);
-  const cv::Mat first = run.ball.work.ycrcb_image;
+  const cv::Mat first = run.w.ball.work.ycrcb_image;
   EXPECT_EQ(first.size(), cv::Size(720, 302));
   EXPECT_EQ(first.type(), CV_8UC3);
-  EXPECT_EQ(run.ball.work.luma_plane.type(), CV_8UC1);
+  EXPECT_EQ(run.w.ball.work.luma_plane.type(), CV_8UC1);
 
   // A second lock with no burst yet: a new set replaces the old one.
   run.desk.add(run.game_at(desktop, {30, 40}), 3);
   ASSERT_EQ(run.locate(), locate_outcome::locked);
-  EXPECT_NE(run.ball.work.ycrcb_image.data, first.data);
+  EXPECT_NE(run.w.ball.work.ycrcb_image.data, first.data);
   EXPECT_EQ(first.u->refcount, 1);  // only this test still holds the old one
-  EXPECT_EQ(run.ball.work.ycrcb_image.size(), cv::Size(720, 302));
+  EXPECT_EQ(run.w.ball.work.ycrcb_image.size(), cv::Size(720, 302));
 
   // After a burst the set stays as it is.
-  const cv::Mat second = run.ball.work.ycrcb_image;
-  run.trigger.burst_count = 1;
+  const cv::Mat second = run.w.ball.work.ycrcb_image;
+  run.w.trigger.burst_count = 1;
   run.desk.add(run.game_at(desktop, {50, 60}), 3);
   ASSERT_EQ(run.locate(), locate_outcome::locked);
-  EXPECT_EQ(run.ball.work.ycrcb_image.data, second.data);
+  EXPECT_EQ(run.w.ball.work.ycrcb_image.data, second.data);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "screen/pitch_context.h"
 
+#include "control/main_loop.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -59,8 +61,9 @@ struct context_run {
   test_support::scoped_work_dir dir;
   template_set templates = synthetic::make_templates();
   cv::Point origin{25, 15};
-  context_state context;
-  pitch_record record;
+  watcher w;
+  context_state& context = w.context;
+  pitch_record& record = w.record;
 
   context_run() { synthetic::write_data_folder(templates, dir.path()); }
 
@@ -74,10 +77,17 @@ struct context_run {
     }
     return b;
   }
-  // Identifies one pitch; returns whether the half was decided.
-  bool pitch(std::vector<sign> signs, int pitcher, int32_t first = 0, int32_t two = 0) {
+  // Identifies one pitch in `b` and counts it as the main loop does; returns
+  // whether the half was decided.
+  bool identify(frame_burst& b, bool first, bool two) {
+    w.scene.first_pitch_flag = first;
+    w.scene.two_strike_flag = two;
+    count_identified_pitch(w, identify_pitch_context(b, origin, record, context));
+    return context.half != inning_half::undecided;
+  }
+  bool pitch(std::vector<sign> signs, int pitcher, bool first = false, bool two = false) {
     frame_burst b = burst(std::move(signs), pitcher);
-    return identify_pitch_context(b, origin, first, two, context, record);
+    return identify(b, first, two);
   }
   const team_record& team_of(team t) const { return record.teams[static_cast<int>(t)]; }
   // The pitcher whose name strip a crop file holds (-1: none or another picture).
@@ -115,9 +125,9 @@ TEST(pitch_context, follows_pitchers_by_their_name_crops) {
     SCOPED_TRACE(r.what);
     run.record.previous_pitch_type = pitch_type::fork;
     const int32_t slot_before = run.team_of(r.pitching).pitcher_slot;
-    ASSERT_TRUE(run.pitch(r.signs, r.pitcher, 1, 0));
+    ASSERT_TRUE(run.pitch(r.signs, r.pitcher, true, false));
     const team_record& t = run.team_of(r.pitching);
-    EXPECT_EQ(t.has_pitched, 1);
+    EXPECT_TRUE(t.has_pitched);
     EXPECT_EQ(t.pitcher_slot, r.slot);
     EXPECT_EQ(t.pitchers[r.slot].pitch_count, r.pitch_count);
     EXPECT_EQ(t.pitchers[r.slot].first_pitch_count, r.pitch_count);
@@ -198,7 +208,7 @@ TEST(pitch_context, inning_half_and_hand_from_the_signs) {
     context_run run;
     run.context.hand = r.hand_before;
     frame_burst b = run.burst(r.signs, 0);
-    ASSERT_TRUE(identify_pitch_context(b, run.origin, 0, 1, run.context, run.record));
+    ASSERT_TRUE(run.identify(b, false, true));
     EXPECT_EQ(run.context.half, r.half);
     EXPECT_EQ(run.context.hand, r.hand);
     EXPECT_EQ(run.team_of(team::batting_first).has_pitched, r.batting_first_marked);
@@ -227,13 +237,13 @@ TEST(pitch_context, an_unreadable_inning_keeps_every_frame_and_counts_nothing) {
     if (r.removed) std::filesystem::remove(run.dir.path() / "data" / r.removed);
     run.context.hand = pitcher_hand::left;
     frame_burst b = run.burst(r.signs, 0);
-    EXPECT_FALSE(identify_pitch_context(b, run.origin, 1, 1, run.context, run.record));
+    EXPECT_FALSE(run.identify(b, true, true));
     EXPECT_EQ(run.context.half, inning_half::undecided);
     EXPECT_EQ(run.context.hand, pitcher_hand::left);
     EXPECT_FALSE(b.trigger_frame.empty());
     for (const cv::Mat& f : b.frames) EXPECT_FALSE(f.empty());
     for (const team_record& t : run.record.teams) {
-      EXPECT_EQ(t.has_pitched, 0);
+      EXPECT_FALSE(t.has_pitched);
       EXPECT_EQ(t.pitchers[0].pitch_count, 0);
     }
     EXPECT_FALSE(std::filesystem::exists(batting_second_crop_file));

@@ -27,7 +27,7 @@ TEST(pitch_trigger, right_pose_first_left_only_on_a_miss) {
   for (const row& r : rows) {
     int run = 0;
     const bool seen = first_pose_hit([&](const template_check& c) {
-      EXPECT_EQ(&c, &finish_pose_checks[run]);
+      EXPECT_EQ(&c, &check_of(run == 0 ? check_id::finish_pose_right : check_id::finish_pose_left));
       return run++ == 0 ? r.right : r.left;
     });
     EXPECT_EQ(seen, r.seen) << r.right << ", " << r.left;
@@ -43,7 +43,7 @@ struct burst_run {
   platform p = desk.make_platform();
   cv::Point origin{20, 10};
   cv::Rect region = ball_search_region(origin, {synthetic::game_width, synthetic::game_height});
-  trigger_state trigger{.burst_count = 4};
+  trigger_state trigger{.burst_count = 4, .first_ball_position = {}};
   ball_state ball;
   frame_burst burst;
   cv::Mat trigger_frame = screen({template_id::versus_ground, template_id::finish_pose_right});

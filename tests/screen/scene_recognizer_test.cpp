@@ -38,7 +38,7 @@ TEST(scene_recognizer, first_hit_in_table_order_decides) {
   };
   for (const row& r : rows) {
     int run = 0;
-    const scene s = first_scene_hit([&](const scene_check& c) {
+    const scene s = first_scene_hit([&](const template_check& c) {
       EXPECT_EQ(&c, &scene_checks[run]) << r.what;
       return r.scores[run++];
     });
@@ -51,21 +51,18 @@ TEST(scene_recognizer, count_flags_are_independent) {
   struct row {
     double no_ball_no_strike;
     double two_strikes;
-    int32_t first_pitch;
-    int32_t two_strike;
+    bool first_pitch;
+    bool two_strike;
   } rows[] = {
-      {0.95, 0.8, 1, 1}, {0.9, 0.75, 0, 0}, {0.91, 0.2, 1, 0}, {0.1, 0.76, 0, 1}, {nan, nan, 0, 0},
+      {0.95, 0.8, true, true},  {0.9, 0.75, false, false}, {0.91, 0.2, true, false},
+      {0.1, 0.76, false, true}, {nan, nan, false, false},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.no_ball_no_strike << ", " << r.two_strikes);
-    scene_state state{.first_pitch_flag = 1 - r.first_pitch, .two_strike_flag = 1 - r.two_strike};
-    pitch_record record;
-    record.previous_pitch_type = pitch_type::curve;
-    count_flags_from_scores(r.no_ball_no_strike, r.two_strikes, state, record);
+    scene_state state{.first_pitch_flag = !r.first_pitch, .two_strike_flag = !r.two_strike};
+    count_flags_from_scores(r.no_ball_no_strike, r.two_strikes, state);
     EXPECT_EQ(state.first_pitch_flag, r.first_pitch);
     EXPECT_EQ(state.two_strike_flag, r.two_strike);
-    // Only a first pitch forgets the previous type.
-    EXPECT_EQ(record.previous_pitch_type.has_value(), r.first_pitch == 0);
   }
 }
 
@@ -89,9 +86,8 @@ TEST(scene_recognizer, a_region_past_the_capture_is_a_miss) {
   game(cv::Rect(0, 0, 500, 280)).copyTo(capture(cv::Rect(200, 20, 500, 280)));
   EXPECT_EQ(recognize_scene(capture, f.templates, origin), scene::unrecognised);
   scene_state state;
-  pitch_record record;
-  read_count_panel(capture, f.templates, {-10, 200}, state, record);
-  EXPECT_EQ(state.first_pitch_flag, 0);
+  read_count_panel(capture, f.templates, {-10, 200}, state);
+  EXPECT_FALSE(state.first_pitch_flag);
 }
 
 TEST(scene_recognizer, one_pass_acts_on_the_scene) {
@@ -104,86 +100,71 @@ TEST(scene_recognizer, one_pass_acts_on_the_scene) {
     scene_state before;
     scene_action action;
     scene_state after;
-    int32_t locator_misses_after;
   } rows[] = {
       {"versus reads the count",
        versus,
        {.scene_miss_count = 5},
        scene_action::keep_watching,
-       {.scene_miss_count = 0, .count_checked = 1, .first_pitch_flag = 1},
-       3},
+       {.scene_miss_count = 0, .count_checked = 1, .first_pitch_flag = 1}},
       {"both panels",
        {id::versus_ground, id::count_no_ball_no_strike, id::count_two_strikes},
        {},
        scene_action::keep_watching,
-       {.count_checked = 1, .first_pitch_flag = 1, .two_strike_flag = 1},
-       3},
+       {.count_checked = 1, .first_pitch_flag = 1, .two_strike_flag = 1}},
       {"count read once per pitch",
        {id::versus_ground, id::count_two_strikes},
        {.scene_miss_count = 2, .count_checked = 1, .first_pitch_flag = 1},
        scene_action::keep_watching,
-       {.count_checked = 1, .first_pitch_flag = 1},
-       3},
+       {.count_checked = 1, .first_pitch_flag = 1}},
       {"right-handed finish pose",
        {id::versus_ground, id::finish_pose_right},
        {.scene_miss_count = 2},
        scene_action::pitch_seen,
-       {.scene_miss_count = 2, .count_checked = 1},
-       3},
+       {.scene_miss_count = 2, .count_checked = 1}},
       {"left-handed finish pose",
        {id::versus_ground, id::finish_pose_left},
        {.scene_miss_count = 2, .count_checked = 1},
        scene_action::pitch_seen,
-       {.scene_miss_count = 2, .count_checked = 1},
-       3},
+       {.scene_miss_count = 2, .count_checked = 1}},
       {"pose without the versus view",
        {id::finish_pose_left},
        {},
        scene_action::keep_watching,
-       {.scene_miss_count = 1},
-       3},
+       {.scene_miss_count = 1}},
       {"interlude after nineteen misses",
        {id::scoreboard},
        {.scene_miss_count = 19},
        scene_action::keep_watching,
-       {},
-       3},
+       {}},
       {"unrecognised",
        {},
        {.scene_miss_count = 18, .count_checked = 1},
        scene_action::keep_watching,
-       {.scene_miss_count = 19, .count_checked = 1},
-       3},
+       {.scene_miss_count = 19, .count_checked = 1}},
       {"twentieth unrecognised",
        {},
        {.scene_miss_count = 19, .count_checked = 1},
-       scene_action::relocate,
-       {.scene_miss_count = 0, .count_checked = 1},
-       3},
+       scene_action::give_up,
+       {.scene_miss_count = 0, .count_checked = 1}},
       {"title",
        {id::title},
        {.scene_miss_count = 7, .count_checked = 1},
-       scene_action::relocate,
-       {.count_checked = 1},
-       50},
-      {"game set", {id::game_set}, {}, scene_action::relocate, {}, 50},
-      {"warning", {id::warning}, {}, scene_action::relocate, {}, 50},
+       scene_action::game_over,
+       {.count_checked = 1}},
+      {"game set", {id::game_set}, {}, scene_action::game_over, {}},
+      {"warning", {id::warning}, {}, scene_action::game_over, {}},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.what);
     scene_state state = r.before;
-    int32_t locator_misses = 3;
-    pitch_record record;
-    record.previous_pitch_type = pitch_type::shoot;
-    EXPECT_EQ(scene_pass(f.frame(r.shown), f.templates, f.origin, state, locator_misses, record),
-              r.action);
+    const scene_outcome outcome = scene_pass(f.frame(r.shown), f.templates, f.origin, state);
+    EXPECT_EQ(outcome.action, r.action);
     EXPECT_EQ(state.scene_miss_count, r.after.scene_miss_count);
     EXPECT_EQ(state.count_checked, r.after.count_checked);
     EXPECT_EQ(state.first_pitch_flag, r.after.first_pitch_flag);
     EXPECT_EQ(state.two_strike_flag, r.after.two_strike_flag);
-    EXPECT_EQ(locator_misses, r.locator_misses_after);
-    EXPECT_EQ(record.previous_pitch_type.has_value(),
-              r.after.first_pitch_flag == 0 || r.before.count_checked == 1);
+    // Only a count read in this pass that shows a new batter forgets the previous type.
+    EXPECT_EQ(outcome.first_pitch_read, r.after.first_pitch_flag && !r.before.count_checked);
   }
 }
 

@@ -14,9 +14,9 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "control/platform.h"
-#include "control/screen_capture.h"
-#include "control/template_store.h"
+#include "control/capture/platform.h"
+#include "control/capture/screen_capture.h"
+#include "control/templates/template_store.h"
 #include "support/ball_pictures.h"
 
 namespace synthetic {

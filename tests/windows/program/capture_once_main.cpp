@@ -11,10 +11,10 @@
 #include <iostream>
 #include <string>
 
-#include "control/data_path.h"
-#include "control/gdi_grab.h"
-#include "control/screen_capture.h"
-#include "record/console_text.h"
+#include "control/capture/console_text.h"
+#include "control/capture/data_path.h"
+#include "control/capture/screen_capture.h"
+#include "control/capture/windows/gdi_grab.h"
 
 namespace {
 
@@ -28,8 +28,7 @@ int main() {
   _setmode(_fileno(stdout), _O_BINARY);
 
   pitchlog::platform p;
-  pitchlog::gdi_grab_buffer buffer;
-  pitchlog::fill_windows_platform(p, buffer, std::cerr);
+  pitchlog::fill_windows_platform(p, std::cerr);
   bool grabbed = false;
   const auto gdi_grab = p.grab_screen;
   p.grab_screen = [&](pitchlog::screen_grab& grab) { return grabbed = gdi_grab(grab); };

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "control/platform.h"
+#include "control/capture/platform.h"
 
 namespace pitchlog {
 
@@ -27,9 +27,9 @@ bool write_capture_bmp(int32_t width, int32_t height, const uint8_t* pixels);
 // write_capture_bmp gives for the same rows stored bottom row first.
 bool write_capture_bmp_top_down(int32_t width, int32_t height, const uint8_t* pixels);
 
-// Grabs the screen through the platform, writes "capture.bmp", pauses 60 ms,
-// returns 0. When no grab is possible, any old "capture.bmp" is removed so
-// that no stale picture is analysed.
-int capture_screen(const platform& p);
+// Grabs the screen through the platform, writes "capture.bmp" and pauses
+// 60 ms. When no grab is possible, any old "capture.bmp" is removed so that no
+// stale picture is analysed; the caller finds out when it loads the file.
+void capture_screen(const platform& p);
 
 }  // namespace pitchlog

@@ -1,4 +1,4 @@
-#include "control/x11_grab.h"
+#include "control/capture/linux/x11_grab.h"
 
 #include <array>
 #include <cstdlib>
@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include <immintrin.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -15,7 +14,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 
-#include "control/screen_capture.h"
+#include "control/capture/row_pack.h"
+#include "control/capture/screen_capture.h"
 
 namespace pitchlog {
 
@@ -23,9 +23,7 @@ struct x11_grabber {
   Display* display = nullptr;
   std::string display_name;  // as the user knows it, for messages
   x11_fetch fetch = x11_fetch::shared_memory;
-  bool connection_lost = false;   // set by Xlib's I/O error exit handler
-  std::ostream* error = nullptr;  // where a failed grab is reported, once per outage
-  bool failure_reported = false;
+  bool connection_lost = false;  // set by Xlib's I/O error exit handler
 
   // The server image: the attached segment's image (shared_memory), or the
   // last image XGetImage returned (get_image).
@@ -206,119 +204,6 @@ bool is_bgrx(const XImage& image) {
          image.green_mask == 0xFF00 && image.blue_mask == 0xFF;
 }
 
-// The row packers. Each one may pack a row in place, or into memory that
-// starts before the row, because a store never reaches source bytes not yet
-// loaded: a store at pixel x of s bytes after loading l bytes from pixel x
-// ends at 3x + s <= 4x + l, since s <= l in every packer. None writes past
-// the row's 3 * width bytes.
-
-// Four pixels (16 bytes in, 12 out) at a time in two 64-bit words.
-void pack_row_scalar(const uint8_t* source, uint8_t* target, int width) {
-  int x = 0;
-  for (; x + 4 <= width; x += 4, source += 16, target += 12) {
-    uint64_t low, high;  // pixels 0-1 and 2-3
-    std::memcpy(&low, source, 8);
-    std::memcpy(&high, source + 8, 8);
-    const uint64_t first = (low & 0xFFFFFFu) | ((low >> 8) & 0xFFFFFF000000u) | (high << 48);
-    const uint32_t last =
-        static_cast<uint32_t>(((high >> 16) & 0xFFu) | ((high >> 24) & 0xFFFFFF00u));
-    std::memcpy(target, &first, 8);
-    std::memcpy(target + 8, &last, 4);
-  }
-  for (; x < width; ++x, source += 4, target += 3) {
-    target[0] = source[0];
-    target[1] = source[1];
-    target[2] = source[2];
-  }
-}
-
-// Sixteen pixels at a time: a byte shuffle drops the fourth byte of each
-// pixel, and three 16-byte stores take the four 12-byte results.
-__attribute__((target("ssse3"))) void pack_row_ssse3(const uint8_t* source, uint8_t* target,
-                                                     int width) {
-  const __m128i drop_x = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-  int x = 0;
-  for (; x + 16 <= width; x += 16, source += 64, target += 48) {
-    const auto in = reinterpret_cast<const __m128i*>(source);
-    const __m128i a = _mm_shuffle_epi8(_mm_loadu_si128(in), drop_x);
-    const __m128i b = _mm_shuffle_epi8(_mm_loadu_si128(in + 1), drop_x);
-    const __m128i c = _mm_shuffle_epi8(_mm_loadu_si128(in + 2), drop_x);
-    const __m128i d = _mm_shuffle_epi8(_mm_loadu_si128(in + 3), drop_x);
-    const auto out = reinterpret_cast<__m128i*>(target);
-    _mm_storeu_si128(out, _mm_or_si128(a, _mm_slli_si128(b, 12)));
-    _mm_storeu_si128(out + 1, _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8)));
-    _mm_storeu_si128(out + 2, _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
-  }
-  pack_row_scalar(source, target, width - x);
-}
-
-// Eight pixels at a time: a shuffle packs each 16-byte lane into its first
-// 12 bytes, a dword permute joins the two lanes, and one 32-byte store puts
-// the 24 bytes followed by 8 bytes of no value, which the next store (or the
-// tail) overwrites. The loop stops while those 8 bytes still fall inside the
-// row: 3x + 32 <= 3 * width.
-__attribute__((target("avx2"))) void pack_row_avx2(const uint8_t* source, uint8_t* target,
-                                                   int width) {
-  const __m256i drop_x =
-      _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
-                       0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-  const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
-  int x = 0;
-  for (; x + 11 <= width; x += 8, source += 32, target += 24) {
-    const __m256i in = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
-    const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(in, drop_x), join);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), packed);
-  }
-  pack_row_scalar(source, target, width - x);
-}
-
-// Source byte of each packed byte, for a block of sixteen pixels.
-constexpr std::array<uint8_t, 64> vbmi_drop_x = [] {
-  std::array<uint8_t, 64> index{};
-  for (int i = 0; i < 48; ++i) index[i] = static_cast<uint8_t>(i / 3 * 4 + i % 3);
-  return index;
-}();
-
-// Sixteen pixels at a time: one byte permute across the whole register and
-// a store masked to its first 48 bytes; the last pixels go through a masked
-// load and store of the same kind, which touch no byte outside the row. (The
-// zeroing permute: the plain one starts from a register GCC calls undefined.)
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void pack_row_avx512_vbmi(
-    const uint8_t* source, uint8_t* target, int width) {
-  const __m512i drop_x = _mm512_loadu_si512(vbmi_drop_x.data());
-  constexpr __mmask64 packed_block = (uint64_t{1} << 48) - 1;
-  int x = 0;
-  for (; x + 16 <= width; x += 16, source += 64, target += 48) {
-    const __m512i in = _mm512_loadu_si512(source);
-    _mm512_mask_storeu_epi8(target, packed_block,
-                            _mm512_maskz_permutexvar_epi8(packed_block, drop_x, in));
-  }
-  if (const int left = width - x; left > 0) {  // fewer than 16 pixels
-    const __mmask64 loaded = (uint64_t{1} << (4 * left)) - 1;
-    const __mmask64 stored = (uint64_t{1} << (3 * left)) - 1;
-    const __m512i in = _mm512_maskz_loadu_epi8(loaded, source);
-    _mm512_mask_storeu_epi8(target, stored, _mm512_maskz_permutexvar_epi8(stored, drop_x, in));
-  }
-}
-
-using pack_row_function = void (*)(const uint8_t*, uint8_t*, int);
-
-// The packer of a kernel, the scalar one for a kernel the processor lacks.
-pack_row_function packer_of(pack_kernel kernel) {
-  if (!pack_kernel_supported(kernel)) return pack_row_scalar;
-  switch (kernel) {
-    case pack_kernel::scalar:
-      return pack_row_scalar;
-    case pack_kernel::ssse3:
-      return pack_row_ssse3;
-    case pack_kernel::avx2:
-      return pack_row_avx2;
-    case pack_kernel::avx512_vbmi:
-      return pack_row_avx512_vbmi;
-  }
-  return pack_row_scalar;
-}
-
 // Scales the channel under `mask` of a pixel value to 8 bits.
 uint8_t channel(unsigned long pixel, unsigned long mask) {
   if (mask == 0) return 0;
@@ -396,11 +281,7 @@ void x11_grabber_deleter::operator()(x11_grabber* g) const {
 x11_grabber_ptr open_x11_grabber(std::ostream& error, x11_fetch preferred) {
   std::string why;
   x11_grabber_ptr g(open_grabber(preferred, why));
-  if (g) {
-    g->error = &error;
-  } else {
-    error << why << std::endl;
-  }
+  if (!g) error << why << std::endl;
   return g;
 }
 
@@ -424,52 +305,6 @@ bool x11_fetch_screen(x11_grabber& g) {
     g.fetch = x11_fetch::get_image;
   }
   return root_size(g, width, height) && fetch_plain(g, width, height);
-}
-
-bool pack_kernel_supported(pack_kernel kernel) {
-  __builtin_cpu_init();  // in case this runs before the library's own initialisation
-  switch (kernel) {
-    case pack_kernel::scalar:
-      return true;
-    case pack_kernel::ssse3:
-      return __builtin_cpu_supports("ssse3");
-    case pack_kernel::avx2:
-      return __builtin_cpu_supports("avx2");
-    case pack_kernel::avx512_vbmi:
-      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-             __builtin_cpu_supports("avx512vbmi");
-  }
-  return false;
-}
-
-pack_kernel best_pack_kernel() {
-  static const pack_kernel best = [] {
-    for (pack_kernel k : {pack_kernel::avx512_vbmi, pack_kernel::avx2, pack_kernel::ssse3})
-      if (pack_kernel_supported(k)) return k;
-    return pack_kernel::scalar;
-  }();
-  return best;
-}
-
-void pack_bgrx_row(const uint8_t* source, uint8_t* target, int width, pack_kernel kernel) {
-  packer_of(kernel)(source, target, width);
-}
-
-// Rows are packed top to bottom: a packed row starts no later than its source
-// row (the stride is at most 4 * width, the source's bytes per line at least
-// that) and its packer never overruns bytes not yet loaded, so every store
-// lands on bytes already read. The padding is zeroed after the row is packed,
-// inside the bytes the row's source occupied.
-void pack_bgrx_rows_in_place(uint8_t* data, int width, int height, int bytes_per_line,
-                             pack_kernel kernel) {
-  const pack_row_function pack = packer_of(kernel);
-  const size_t stride = static_cast<size_t>(bmp_stride(width));
-  const size_t row_bytes = static_cast<size_t>(width) * 3;
-  for (int y = 0; y < height; ++y) {
-    uint8_t* target = data + y * stride;
-    pack(data + static_cast<size_t>(y) * bytes_per_line, target, width);
-    std::memset(target + row_bytes, 0, stride - row_bytes);  // the padding of every file is zero
-  }
 }
 
 void x11_convert(x11_grabber& g, screen_grab& grab) {
@@ -502,38 +337,18 @@ void x11_convert(x11_grabber& g, screen_grab& grab) {
   grab = {image.width, image.height, g.bgr.data(), true};
 }
 
-bool x11_grab_screen(x11_grabber& g, screen_grab& grab) {
+bool grab_x11_screen(x11_grab& state, screen_grab& grab) {
   std::string why;
-  if (grab_into(g, grab, why)) {
-    g.failure_reported = false;
+  if (!state.grabber) state.grabber.reset(open_grabber(state.preferred, why));
+  if (state.grabber && grab_into(*state.grabber, grab, why)) {
+    state.outage_reported = false;
     return true;
   }
-  if (!g.failure_reported && g.error != nullptr) *g.error << why << std::endl;
-  g.failure_reported = true;
+  // A lost connection is not reused: the next grab connects afresh.
+  if (state.grabber && state.grabber->connection_lost) state.grabber.reset();
+  if (!state.outage_reported) *state.error << why << std::endl;
+  state.outage_reported = true;
   return false;
-}
-
-std::function<bool(screen_grab&)> make_x11_grab(std::ostream& error, x11_fetch preferred) {
-  struct state {
-    std::ostream* error;
-    x11_fetch preferred;
-    x11_grabber_ptr grabber;
-    bool outage_reported = false;
-  };
-  auto s = std::make_shared<state>(state{&error, preferred, nullptr});
-  return [s](screen_grab& grab) {
-    std::string why;
-    if (!s->grabber) s->grabber.reset(open_grabber(s->preferred, why));
-    if (s->grabber && grab_into(*s->grabber, grab, why)) {
-      s->outage_reported = false;
-      return true;
-    }
-    // A lost connection is not reused: the next grab connects afresh.
-    if (s->grabber && s->grabber->connection_lost) s->grabber.reset();
-    if (!s->outage_reported) *s->error << why << std::endl;
-    s->outage_reported = true;
-    return false;
-  };
 }
 
 }  // namespace pitchlog

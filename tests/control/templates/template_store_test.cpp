@@ -10,7 +10,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
-#include "control/template_store.h"
+#include "control/templates/template_store.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;

@@ -1,6 +1,6 @@
 // pitchlog-windows.so: the inspection windows through OpenCV's window toolkit.
 // Built as a module of its own and loaded by pitchlog on first use.
-#include "inspection_windows.h"
+#include "control/capture/linux/inspection_windows.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/highgui.hpp>

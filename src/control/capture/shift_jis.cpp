@@ -1,4 +1,4 @@
-#include "record/shift_jis.h"
+#include "control/capture/shift_jis.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "control/screen_capture.h"
+#include "control/capture/screen_capture.h"
 
 #include <limits>
 
-#include "control/capture_file.h"
+#include "control/capture/capture_file.h"
 
 namespace pitchlog {
 
@@ -69,16 +69,15 @@ bool write_capture_bmp_top_down(int32_t width, int32_t height, const uint8_t* pi
   return write_rows(width, height, pixels, true);
 }
 
-int capture_screen(const platform& p) {
+void capture_screen(const platform& p) {
   screen_grab grab;
   const bool written =
-      p.grab_screen && p.grab_screen(grab) &&
+      p.grab_screen(grab) &&
       (grab.top_down ? write_capture_bmp_top_down(grab.width, grab.height, grab.pixels)
                      : write_capture_bmp(grab.width, grab.height, grab.pixels));
   // Without a fresh picture no old one may stand in for the screen.
   if (!written) remove_capture_file();
-  if (p.pause) p.pause(capture_pause_ms);
-  return 0;
+  p.pause(capture_pause_ms);
 }
 
 }  // namespace pitchlog

@@ -1,10 +1,12 @@
 #pragma once
 // The seam between pitchlog and the outside world: everything that grabs the
 // screen, waits, shows windows or reads the keyboard goes through one
-// `platform`. main.cpp fills it with the real thing; tests fill it with fakes
-// (the practice game's desktop, a virtual clock) so whole runs need no display
-// and no real sleeping. Free of OpenCV headers, so that the capture code
-// builds alone for Windows.
+// `platform`. src/main.cpp fills it with the real desktop; tests fill it with
+// the practice game's desktop on a virtual clock, so whole runs need no display
+// and no real sleeping. Every member starts with a harmless default (a grab
+// that fails, a pause, a window and a key wait that do nothing, streams that
+// discard), so no caller checks for a missing one. Free of OpenCV headers, so
+// that the capture code builds alone for Windows.
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -28,21 +30,25 @@ struct screen_grab {
   bool top_down = false;  // rows in memory from the top row down
 };
 
+// A stream that takes everything and keeps nothing.
+std::ostream& discard_stream();
+
 struct platform {
   // Grabs the screen into `grab`; false when no grab is possible. The grabber
   // says why on standard error itself (once, not at every capture).
-  std::function<bool(screen_grab& grab)> grab_screen;
+  std::function<bool(screen_grab& grab)> grab_screen = [](screen_grab&) { return false; };
   // Pauses for the given number of milliseconds (0: give up the time slice).
-  std::function<void(int milliseconds)> pause;
+  std::function<void(int milliseconds)> pause = [](int) {};
   // Shows an image in a named window, creating the window on first use.
-  std::function<void(const std::string& window, const cv::Mat& image)> show_image;
+  std::function<void(const std::string& window, const cv::Mat& image)> show_image =
+      [](const std::string&, const cv::Mat&) {};
   // Waits without time limit for a key in one of the shown windows.
-  std::function<void()> wait_key;
+  std::function<void()> wait_key = [] {};
   // Reads one character from standard input; end of input counts as one.
-  std::function<void()> read_char;
+  std::function<void()> read_char = [] {};
   // Console output (the report and the start-up message) and error lines.
-  std::ostream* console = nullptr;
-  std::ostream* error = nullptr;
+  std::ostream* console = &discard_stream();
+  std::ostream* error = &discard_stream();
 };
 
 }  // namespace pitchlog

@@ -1,17 +1,13 @@
 // The desktop grab on Windows: the screen is copied with BitBlt into a 24-bit
 // bottom-up DIB section, whose rows have exactly the layout "capture.bmp" stores.
-#include "control/gdi_grab.h"
-
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "control/capture/windows/gdi_grab.h"
 
 #include <cstring>
+#include <memory>
 #include <ostream>
 
-#include "control/screen_capture.h"
+#include "control/capture/screen_capture.h"
+#include "control/capture/windows/windows_api.h"
 
 namespace pitchlog {
 
@@ -101,12 +97,13 @@ void pause_win(int milliseconds) {
   Sleep(milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0);
 }
 
-void fill_windows_platform(platform& p, gdi_grab_buffer& buffer, std::ostream& error) {
+void fill_windows_platform(platform& p, std::ostream& error) {
   // Without this, Windows scales the desktop of a program that is not DPI
   // aware: at 125 % the rectangle and the copy would be 80 % of the screen.
   SetProcessDPIAware();
-  p.grab_screen = [&buffer, &error](screen_grab& grab) {
-    return grab_desktop_gdi(buffer, error, grab);
+  auto buffer = std::make_shared<gdi_grab_buffer>();
+  p.grab_screen = [buffer, &error](screen_grab& grab) {
+    return grab_desktop_gdi(*buffer, error, grab);
   };
   p.pause = pause_win;
 }

@@ -1,4 +1,4 @@
-#include "control/data_path.h"
+#include "control/capture/data_path.h"
 
 namespace pitchlog {
 

@@ -1,14 +1,10 @@
 // "capture.bmp" written with KERNEL32's file calls: created without sharing,
 // so no other process opens it half-written, and truncated when it exists.
-#include "control/capture_file.h"
-
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "control/capture/capture_file.h"
 
 #include <algorithm>
+
+#include "control/capture/windows/windows_api.h"
 
 namespace pitchlog {
 

@@ -1,8 +1,8 @@
 // Reference picture paths on Windows: the folder and a backslash, then the
 // file name in code page 932, the bytes the image loader's narrow file API takes.
-#include "control/data_path.h"
+#include "control/capture/data_path.h"
 
-#include "record/shift_jis.h"
+#include "control/capture/shift_jis.h"
 
 namespace pitchlog {
 

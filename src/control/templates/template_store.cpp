@@ -1,4 +1,4 @@
-#include "control/template_store.h"
+#include "control/templates/template_store.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -9,7 +9,7 @@
 
 namespace pitchlog {
 
-const std::array<std::string_view, template_count> template_file_names = {
+const std::array<std::string_view, data_picture_count> template_file_names = {
     "低め.png",
     "０ボール０ストライク.png",
     "２ストライク.png",
@@ -28,14 +28,24 @@ const std::array<std::string_view, template_count> template_file_names = {
     "投球テイクバックポーズ（右投手）・一部.png",
     "投球テイクバックポーズ（左投手）・一部.png",
     "resize-低め.png",
+    "オモテ.png",
+    "ウラ.png",
+    "右投手.png",
+    "左投手.png",
 };
+
+cv::Mat load_data_picture(template_id id) {
+  const int i = static_cast<int>(id);
+  if (i < 0 || i >= data_picture_count) return {};
+  return colour_load(data_path(template_file_names[i]));
+}
 
 bool load_template_set(template_set& set) {
   // Every picture is tried before the verdict, so one missing file does not
   // hide the state of the others.
   bool all_loaded = true;
   for (int i = 0; i < template_count; ++i) {
-    set.images[i] = colour_load(data_path(template_file_names[i]));
+    set.images[i] = load_data_picture(static_cast<template_id>(i));
     all_loaded = all_loaded && !set.images[i].empty();
   }
   return all_loaded;

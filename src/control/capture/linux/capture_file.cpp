@@ -4,8 +4,8 @@
 #include <unistd.h>
 #include <cerrno>
 
-#include "control/capture_file.h"
-#include "control/screen_capture.h"
+#include "control/capture/capture_file.h"
+#include "control/capture/screen_capture.h"
 
 namespace pitchlog {
 

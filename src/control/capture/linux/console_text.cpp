@@ -1,4 +1,4 @@
-#include "record/console_text.h"
+#include "control/capture/console_text.h"
 
 namespace pitchlog {
 

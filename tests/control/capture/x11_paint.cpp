@@ -1,4 +1,4 @@
-#include "control/x11_paint.h"
+#include "control/capture/x11_paint.h"
 
 #include <X11/Xlib.h>
 

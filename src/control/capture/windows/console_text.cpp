@@ -1,7 +1,7 @@
 // The Windows console shows code page 932, so pitchlog's text is converted to it.
-#include "record/console_text.h"
+#include "control/capture/console_text.h"
 
-#include "record/shift_jis.h"
+#include "control/capture/shift_jis.h"
 
 namespace pitchlog {
 

@@ -1,0 +1,58 @@
+#pragma once
+// The Linux desktop grab: the X display's root window as 24-bit rows, top row
+// first, through MIT-SHM when the server offers it, else through XGetImage.
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+
+#include "control/capture/platform.h"
+
+namespace pitchlog {
+
+enum class x11_fetch {
+  shared_memory,  // XShmGetImage into one segment, remade only when the screen size changes
+  get_image,      // XGetImage: a new image from the server at every grab
+};
+
+// Display connection and server image; grabs hand out the server image,
+// turned into BGR rows in place.
+struct x11_grabber;
+struct x11_grabber_deleter {
+  void operator()(x11_grabber* grabber) const;
+};
+using x11_grabber_ptr = std::unique_ptr<x11_grabber, x11_grabber_deleter>;
+
+// Connects to the display named by DISPLAY. `preferred` shared_memory falls
+// back to get_image when the extension is missing or fails. Null (after one
+// line on `error`) when the display cannot be opened.
+x11_grabber_ptr open_x11_grabber(std::ostream& error,
+                                 x11_fetch preferred = x11_fetch::shared_memory);
+
+// The fetch the grabber uses now (shared_memory may have fallen back).
+x11_fetch x11_grabber_fetch(const x11_grabber& grabber);
+
+// Copies the root window from the server into the grabber's image; false
+// when the server refuses or the connection is lost.
+bool x11_fetch_screen(x11_grabber& grabber);
+
+// Turns the last fetched image into padded BGR rows, top row first
+// (`grab.top_down`), in its own memory (or, for an uncommon pixel format, in a
+// reused buffer), and describes them in `grab` (an empty grab when nothing was
+// fetched). Converting the same fetch again describes the same rows.
+void x11_convert(x11_grabber& grabber, screen_grab& grab);
+
+// The desktop grab of a run: the grabber, opened on first use and again after
+// a failure, and whether the current outage was reported.
+struct x11_grab {
+  std::ostream* error = nullptr;  // where each outage is reported, once
+  x11_fetch preferred = x11_fetch::shared_memory;
+  x11_grabber_ptr grabber{};
+  bool outage_reported = false;
+};
+
+// Fetches and converts the screen (a `platform::grab_screen`); false, with one
+// line on `state.error` per outage, when no grab is possible. A lost
+// connection is dropped, so the next grab connects afresh.
+bool grab_x11_screen(x11_grab& state, screen_grab& grab);
+
+}  // namespace pitchlog

@@ -1,0 +1,10 @@
+#pragma once
+// <windows.h> without its rarely used parts and without its min and max
+// macros, which would clash with std::min and std::max.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
