@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "control/screen_capture.h"
+#include "record/pitch_log.h"
 
 namespace practice {
 
@@ -144,6 +145,7 @@ void connect_platform(desktop& d, pitchlog::platform& p) {
   p.show_image = [](const std::string&, const cv::Mat&) {};
   p.wait_key = [] {};
   p.read_char = [] {};
+  p.clock = [&d] { return pitchlog::video_time_text(d.now_ms); };
 }
 
 }  // namespace practice

@@ -13,6 +13,7 @@
 
 #include "control/main_loop.h"
 #include "control/platform.h"
+#include "record/pitch_log.h"
 
 #ifdef _WIN32
 #include <opencv2/highgui.hpp>
@@ -135,6 +136,7 @@ int main() {
   p.console = &std::cout;
   p.error = &std::cerr;
   p.read_char = [] { std::cin.get(); };
+  p.clock = [] { return pitchlog::wall_clock_text(std::chrono::system_clock::now()); };
 
 #ifdef _WIN32
   pitchlog::gdi_grab_buffer buffer;

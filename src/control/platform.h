@@ -40,6 +40,9 @@ struct platform {
   std::function<void()> wait_key;
   // Reads one character from standard input; end of input counts as one.
   std::function<void()> read_char;
+  // The time a pitch is logged with: the local wall clock in a live run, the
+  // time within the recording in a replay. Empty: no time is logged.
+  std::function<std::string()> clock;
   // Console output (the report and the start-up message) and error lines.
   std::ostream* console = nullptr;
   std::ostream* error = nullptr;

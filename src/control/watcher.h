@@ -3,6 +3,7 @@
 // the reference pictures. main makes one; tests make a fresh one per case.
 #include "control/template_store.h"
 #include "pitch/ball_detector.h"
+#include "record/pitch_log.h"
 #include "record/pitch_record.h"
 #include "record/record_report.h"
 #include "screen/game_area_locator.h"
@@ -21,6 +22,7 @@ struct watcher {
   ball_state ball;
   pitch_record record;
   report_state report;
+  pitch_log_state pitch_log;
 };
 
 }  // namespace pitchlog
