@@ -2,6 +2,7 @@
 // place of the desktop, in the video's own time and as fast as the analysis
 // allows. The working folder gets what a live run writes there; the progress
 // goes to standard error.
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -118,6 +119,7 @@ int main(int argc, char** argv) {
   // standard error, which carries the progress and the one-line reasons.
   cv::setNumThreads(1);
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+  setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);  // FFmpeg's own messages: none unless asked for
 
   video_desktop v;
   std::string error;

@@ -111,17 +111,18 @@ bool open_video_desktop(video_desktop& v, const std::string& path, std::string& 
     error = path + " is not a video that FFmpeg can read";
     return false;
   }
-  if (frames >= 0.0 && frames < 2.0) {
-    v.video.release();
-    error = path + " holds a single picture, not a video";
-    return false;
-  }
   v.frame_us = std::llround(1e6 / fps);
   v.declared_us = frames > 0.0 ? std::llround(frames * 1e6 / fps) : 0;
   v.capture_cost_us = video_capture_cost_us(v.width, v.height);
   if (!decode_up_to_clock(v)) {
     v.video.release();
     error = path + " is not a video that FFmpeg can read (its first frame does not decode)";
+    return false;
+  }
+  // The clock at 0 has decoded the second frame too, if there is one.
+  if (v.decoded_all && v.frames_decoded < 2) {
+    v.video.release();
+    error = path + " holds a single picture, not a video";
     return false;
   }
   return true;
