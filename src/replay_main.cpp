@@ -2,6 +2,7 @@
 // place of the desktop, in the video's own time and as fast as the analysis
 // allows. The working folder gets what a live run writes there; the progress
 // goes to standard error.
+#include <malloc.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -120,6 +121,12 @@ int main(int argc, char** argv) {
   cv::setNumThreads(1);
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
   setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);  // FFmpeg's own messages: none unless asked for
+  // Every capture and burst frame is a new picture of the whole desktop, freed
+  // soon after: kept in the heap instead of being mapped and unmapped each
+  // time, they cost no page faults (at 1920 x 1080 a third less CPU time, for
+  // a few megabytes more at the peak).
+  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
 
   video_desktop v;
   std::string error;

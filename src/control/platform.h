@@ -40,6 +40,11 @@ struct platform {
   std::function<void()> wait_key;
   // Reads one character from standard input; end of input counts as one.
   std::function<void()> read_char;
+  // The picture of the grab "capture.bmp" was just written from, for a platform
+  // that holds it as an image already (a recorded video): handed over in place
+  // of reading the file back, which would give the same pixels. Empty: the
+  // file is read back.
+  std::function<cv::Mat()> grabbed_image;
   // The time a pitch is logged with: the local wall clock in a live run, the
   // time within the recording in a replay. Empty: no time is logged.
   std::function<std::string()> clock;

@@ -70,6 +70,11 @@ bool write_capture_bmp_top_down(int32_t width, int32_t height, const uint8_t* pi
 }
 
 int capture_screen(const platform& p) {
+  capture_to_file(p);
+  return 0;
+}
+
+bool capture_to_file(const platform& p) {
   screen_grab grab;
   const bool written =
       p.grab_screen && p.grab_screen(grab) &&
@@ -78,7 +83,7 @@ int capture_screen(const platform& p) {
   // Without a fresh picture no old one may stand in for the screen.
   if (!written) remove_capture_file();
   if (p.pause) p.pause(capture_pause_ms);
-  return 0;
+  return written;
 }
 
 }  // namespace pitchlog

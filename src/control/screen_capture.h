@@ -32,4 +32,7 @@ bool write_capture_bmp_top_down(int32_t width, int32_t height, const uint8_t* pi
 // that no stale picture is analysed.
 int capture_screen(const platform& p);
 
+// capture_screen, saying whether "capture.bmp" now holds the grab.
+bool capture_to_file(const platform& p);
+
 }  // namespace pitchlog

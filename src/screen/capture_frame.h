@@ -8,9 +8,11 @@
 
 namespace pitchlog {
 
-// capture_screen, then "capture.bmp" loaded as stored; empty when it cannot be loaded.
+// capture_screen, then "capture.bmp" loaded as stored (or the platform's own
+// picture of the grab it was written from); empty when it cannot be loaded.
 inline cv::Mat capture_frame(const platform& p) {
-  capture_screen(p);
+  if (!capture_to_file(p)) return {};
+  if (p.grabbed_image) return p.grabbed_image();
   return as_stored_load(capture_file_name);
 }
 

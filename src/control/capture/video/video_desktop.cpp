@@ -42,9 +42,11 @@ bool decode_next(video_desktop& v, int64_t previous_us) {
   return true;
 }
 
-// Converts the pending frame into the shown picture.
+// Converts the pending frame into the shown picture: in place, or into new
+// memory while the watcher still holds the picture handed over last.
 bool convert_pending(video_desktop& v) {
   v.pending = false;
+  if (!v.shown.empty() && v.shown.u != nullptr && v.shown.u->refcount > 1) v.shown.release();
   bool converted = false;
   try {
     converted = v.video.retrieve(v.shown) && v.shown.type() == CV_8UC3 && v.shown.cols == v.width &&
@@ -158,6 +160,14 @@ void pause_video(video_desktop& v, int milliseconds) {
   v.now_us += int64_t{milliseconds} * 1000 + v.capture_cost_us;
 }
 
+cv::Mat grabbed_video_image(const video_desktop& v) {
+  if (v.shown.empty()) return {};
+  // The watcher may draw into what it holds: a copy when the next capture may
+  // show this frame again, the frame itself when it is sure to show a newer one.
+  if (v.pending && v.pending_us <= v.now_us) return v.shown;
+  return v.shown.clone();
+}
+
 int64_t video_now_ms(const video_desktop& v) {
   return v.now_us / 1000;
 }
@@ -172,6 +182,7 @@ void connect_video_platform(video_desktop& v, platform& p) {
   p.grab_screen = [&v](screen_grab& grab) { return grab_video(v, grab); };
   p.pause = [&v](int milliseconds) { pause_video(v, milliseconds); };
   p.clock = [&v] { return video_time_text(video_now_ms(v)); };
+  p.grabbed_image = [&v] { return grabbed_video_image(v); };
 }
 
 }  // namespace pitchlog

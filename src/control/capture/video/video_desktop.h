@@ -56,6 +56,10 @@ bool grab_video(video_desktop& v, screen_grab& grab);
 // pause (any pause longer than 0).
 void pause_video(video_desktop& v, int milliseconds);
 
+// The picture of the last grab, for the watcher to keep: "capture.bmp" was
+// written from these pixels, so it stands in for reading the file back.
+cv::Mat grabbed_video_image(const video_desktop& v);
+
 // The time within the video the clock stands at, in milliseconds.
 int64_t video_now_ms(const video_desktop& v);
 
@@ -63,8 +67,8 @@ int64_t video_now_ms(const video_desktop& v);
 // file declares: the file is cut short or broken there.
 bool video_broke_off(const video_desktop& v);
 
-// Fills the platform's grab, pause and clock (the video time) from `v`, which
-// must outlive it.
+// Fills the platform's grab, pause, clock (the video time) and picture of the
+// grab from `v`, which must outlive it.
 void connect_video_platform(video_desktop& v, platform& p);
 
 }  // namespace pitchlog
