@@ -2,12 +2,18 @@
 // place of the desktop, in the video's own time and as fast as the analysis
 // allows. The working folder gets what a live run writes there; the progress
 // goes to standard error.
-#include <malloc.h>
+#include <stdio.h>
 #include <stdlib.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <malloc.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -35,6 +41,14 @@ constexpr int video_broke_off = 3;
 constexpr int inning_unreadable = 4;
 
 constexpr const char* usage = "usage: pitchlog-replay FILE\n";
+
+bool is_terminal(FILE* stream) {
+#ifdef _WIN32
+  return _isatty(_fileno(stream)) != 0;
+#else
+  return isatty(fileno(stream)) != 0;
+#endif
+}
 
 // The progress line: on a terminal one line redrawn in place a few times a
 // second, elsewhere a plain line per minute of video.
@@ -120,13 +134,18 @@ int main(int argc, char** argv) {
   // standard error, which carries the progress and the one-line reasons.
   cv::setNumThreads(1);
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
-  setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);  // FFmpeg's own messages: none unless asked for
+  // FFmpeg's own messages: none unless asked for.
+#ifdef _WIN32
+  if (!std::getenv("OPENCV_FFMPEG_LOGLEVEL")) _putenv_s("OPENCV_FFMPEG_LOGLEVEL", "-8");
+#else
+  setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);
   // Every capture and burst frame is a new picture of the whole desktop, freed
   // soon after: kept in the heap instead of being mapped and unmapped each
   // time, they cost no page faults (at 1920 x 1080 a third less CPU time, for
   // a few megabytes more at the peak).
   mallopt(M_MMAP_THRESHOLD, 64 << 20);
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
 
   video_desktop v;
   std::string error;
@@ -137,7 +156,7 @@ int main(int argc, char** argv) {
 
   const auto w = std::make_unique<pitchlog::watcher>();
   progress_line progress;
-  progress.terminal = isatty(STDERR_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
+  progress.terminal = is_terminal(stderr) && is_terminal(stdout);
   console_buffer console_to_stdout(std::cout.rdbuf(), [&progress] { clear_progress(progress); });
   std::ostream console(&console_to_stdout);
 
