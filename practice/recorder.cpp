@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -117,6 +118,20 @@ int fourcc_of(video_codec codec, const fs::path& path) {
   return cv::VideoWriter::fourcc('F', 'F', 'V', '1');
 }
 
+// The containers FFmpeg writes each codec into, by file extension.
+bool container_holds(video_codec codec, const fs::path& path) {
+  const std::string ext = path.extension().string();
+  switch (codec) {
+    case video_codec::h264:
+      return ext == ".mp4" || ext == ".mkv" || ext == ".mov" || ext == ".m4v";
+    case video_codec::mjpg:
+      return ext == ".avi" || ext == ".mkv";
+    case video_codec::ffv1:
+      break;
+  }
+  return ext == ".mkv" || ext == ".avi";
+}
+
 // A hidden name beside `path` with the same extension, which tells FFmpeg the
 // container.
 fs::path temporary_beside(const fs::path& path) {
@@ -155,6 +170,11 @@ int64_t recorded_frame_ms(int64_t k) {
 
 bool record_game(const scenario& game, const std::string& path, video_codec codec,
                  std::string& error, const std::function<void(int64_t ms)>& progress) {
+  if (!container_holds(codec, path)) {
+    error = std::string("an ") + codec_name(codec) + " video cannot be written to " + path +
+            " (FFV1: .mkv or .avi; H.264: .mp4, .mkv, .mov or .m4v; MJPG: .avi or .mkv)";
+    return false;
+  }
   desktop d = make_desktop(game);
   const int width = d.game.desktop.width, height = d.game.desktop.height;
   const fs::path temporary = temporary_beside(path);
@@ -166,7 +186,7 @@ bool record_game(const scenario& game, const std::string& path, video_codec code
   }
   if (!writer.isOpened()) {
     remove_quietly(temporary);
-    error = std::string("cannot write a ") + codec_name(codec) + " video of " +
+    error = std::string("cannot write an ") + codec_name(codec) + " video of " +
             std::to_string(width) + "x" + std::to_string(height) + " to " + path;
     return false;
   }
@@ -213,6 +233,7 @@ int run_record_command(int argc, char** argv) {
     std::fprintf(stderr, "practice-game record: %s\n%s", error.c_str(), usage);
     return 2;
   }
+  setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);  // the reasons come from here, in one line
   scenario game = generate_scenario(*o.seed, o.innings);
   // Without a size the video holds the game picture alone, as a capture card
   // records it; with one, the picture sits on a desktop, centred unless placed.
