@@ -1,5 +1,6 @@
 #include "control/capture/video/video_desktop.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
