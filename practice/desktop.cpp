@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "control/capture/clock_text.h"
 #include "control/capture/screen_capture.h"
 
 namespace practice {
@@ -141,6 +142,7 @@ void pause_desktop(desktop& d, int milliseconds) {
 void connect_platform(desktop& d, pitchlog::platform& p) {
   p.grab_screen = [&d](pitchlog::screen_grab& grab) { return grab_desktop(d, grab); };
   p.pause = [&d](int milliseconds) { pause_desktop(d, milliseconds); };
+  p.clock = [&d] { return pitchlog::video_time_text(d.now_ms); };
 }
 
 }  // namespace practice

@@ -45,8 +45,8 @@ bool grab_desktop(desktop& d, pitchlog::screen_grab& grab);
 // Advances the virtual clock (a pause of 0 ms changes nothing).
 void pause_desktop(desktop& d, int milliseconds);
 
-// Fills the platform's grab and pause from `d` (which must outlive it); the
-// rest of the platform is left as it is.
+// Fills the platform's grab, pause and clock (the virtual time) from `d`
+// (which must outlive it); the rest of the platform is left as it is.
 void connect_platform(desktop& d, pitchlog::platform& p);
 
 // Paints a desktop background as bottom-up 24-bit rows of the given stride.

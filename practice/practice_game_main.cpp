@@ -4,6 +4,7 @@
 //   practice-game sheet --out FILE          writes a labelled contact sheet of every screen
 //   practice-game play ...                  plays a game in an X11 window
 //   practice-game expect --truth FILE ...   the reports a correct watcher prints for a truth log
+//   practice-game record --seed N ...       writes a game as a video file, with its truth log
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "practice/data_pictures.h"
 #include "practice/expected_report.h"
 #include "practice/player.h"
+#include "practice/recorder.h"
 #include "practice/renderer.h"
 
 namespace {
@@ -45,6 +47,8 @@ const char* const usage =
     "       practice-game sheet --out FILE.png\n"
     "       practice-game play [--seed N | --scenario FILE] [--x X --y Y] [--truth FILE]\n"
     "       practice-game expect --truth FILE [--out FILE] [--report FILE]\n"
+    "       practice-game record --seed N [--innings K] --out FILE --truth FILE\n"
+    "                            [--codec ffv1|h264|mjpg] [--size WxH] [--x X --y Y]\n"
     "screens: title warning play_ball versus field time_out scoreboard\n"
     "         opponent_time_out_wait game_set cut_in\n";
 
@@ -212,6 +216,7 @@ int main(int argc, char** argv) {
   if (command == "sheet") return run_sheet(argc, argv);
   if (command == "play") return practice::run_play_command(argc - 1, argv + 1);
   if (command == "expect") return practice::run_expect_command(argc - 1, argv + 1);
+  if (command == "record") return practice::run_record_command(argc - 1, argv + 1);
   std::fputs(usage, stderr);
   return 2;
 }

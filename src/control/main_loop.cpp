@@ -3,19 +3,39 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "control/start_up.h"
 #include "pitch/pitch_classifier.h"
+#include "record/pitch_log.h"
 #include "record/record_report.h"
 #include "screen/capture_frame.h"
 
 namespace pitchlog {
 namespace {
 
-// Frames 3 to 11 tracked and released, the pitch classified, counted and
-// reported; the count panel is then read afresh for the next pitch.
-void analyse_pitch(watcher& w, const platform& p, frame_burst& burst,
-                   const cv::Rect& search_region) {
+// One row of "pitches.csv" for the pitch just counted, written before its report.
+void log_pitch(watcher& w, const platform& p, std::string time, pitch_type type,
+               const ball_track& track) {
+  pitch_log_row row;
+  row.time = std::move(time);
+  row.pitching = pitching_team(w.context.half);
+  row.pitcher_slot = w.record.teams[static_cast<int>(row.pitching)].pitcher_slot;
+  row.hand = w.context.hand;
+  row.first_pitch_flag = w.scene.first_pitch_flag;
+  row.two_strike_flag = w.scene.two_strike_flag;
+  row.type = type;
+  row.track[0] = {track.points[1].x, track.points[1].y};
+  for (int k = 3; k <= burst_length; ++k) row.track[k - 2] = {track.points[k].x, track.points[k].y};
+  append_pitch_row(w.pitch_log, row, w.record, *p.error);
+}
+
+// Frames 3 to 11 tracked and released, the pitch classified, counted, logged
+// with the time it was caught at, and reported; the count panel is then read
+// afresh for the next pitch.
+void analyse_pitch(watcher& w, const platform& p, frame_burst& burst, const cv::Rect& search_region,
+                   std::string caught_at) {
   ball_track track;
   const ball_position first = w.trigger.first_ball_position;
   track_ball(std::span<cv::Mat>(burst.frames).subspan(2), search_region, {first.x, first.y}, w.ball,
@@ -23,6 +43,7 @@ void analyse_pitch(watcher& w, const platform& p, frame_burst& burst,
   const pitch_type type = classify_pitch(track, w.context.hand);
   record_pitch(w.record, pitching_team(w.context.half), type, w.scene.first_pitch_flag,
                w.scene.two_strike_flag);
+  log_pitch(w, p, std::move(caught_at), type, track);
   print_record_report(w.record, *p.console, w.report);
   w.scene.count_checked = false;
 }
@@ -99,10 +120,12 @@ exit_code watch_game(watcher& w, const platform& p) {
       if (seen.action == scene_action::keep_watching) continue;
 
       frame_burst burst;
+      // The time the pitch is logged with: when its finish pose was seen.
+      std::string caught_at = p.clock();
       if (!take_burst(p, frame, search_region, w.trigger, w.ball, burst)) continue;
       count_identified_pitch(w, identify_pitch_context(burst, origin, w.record, w.context));
       if (w.context.half == inning_half::undecided) return inspection_exit(p, burst, w);
-      analyse_pitch(w, p, burst, search_region);
+      analyse_pitch(w, p, burst, search_region, std::move(caught_at));
       if (!pitch_end_wait(p, w.templates, origin, w.context.hand)) break;
       w.scene.scene_miss_count = 0;
     }

@@ -4,6 +4,7 @@
 // per case.
 #include "control/templates/template_store.h"
 #include "pitch/ball_detector.h"
+#include "record/pitch_log.h"
 #include "record/pitch_record.h"
 #include "record/record_report.h"
 #include "screen/game_area_locator.h"
@@ -22,6 +23,7 @@ struct watcher {
   ball_state ball;
   pitch_record record;
   report_state report;
+  pitch_log_state pitch_log;
 };
 
 }  // namespace pitchlog

@@ -8,9 +8,12 @@
 
 namespace pitchlog {
 
-// capture_screen, then "capture.bmp" loaded as stored; empty when it cannot be loaded.
+// capture_screen, then "capture.bmp" loaded as stored (or the platform's own
+// picture of the grab it was written from); empty when it cannot be loaded.
 inline cv::Mat capture_frame(const platform& p) {
-  capture_screen(p);
+  if (!capture_screen(p)) return {};
+  cv::Mat picture;
+  if (p.grabbed_image(picture)) return picture;
   return as_stored_load(capture_file_name);
 }
 

@@ -46,6 +46,14 @@ struct platform {
   std::function<void()> wait_key = [] {};
   // Reads one character from standard input; end of input counts as one.
   std::function<void()> read_char = [] {};
+  // Hands over the picture "capture.bmp" was just written from, for a
+  // platform that holds it as an image already (a recorded video), in place of
+  // reading the file back, which would give the same pixels. False: the file
+  // is read back.
+  std::function<bool(cv::Mat& picture)> grabbed_image = [](cv::Mat&) { return false; };
+  // The time a pitch is logged with: the local wall clock in a live run, the
+  // time within the recording in a replay. Empty: no time is logged.
+  std::function<std::string()> clock = [] { return std::string(); };
   // Console output (the report and the start-up message) and error lines.
   std::ostream* console = &discard_stream();
   std::ostream* error = &discard_stream();

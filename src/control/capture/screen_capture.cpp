@@ -69,7 +69,7 @@ bool write_capture_bmp_top_down(int32_t width, int32_t height, const uint8_t* pi
   return write_rows(width, height, pixels, true);
 }
 
-void capture_screen(const platform& p) {
+bool capture_screen(const platform& p) {
   screen_grab grab;
   const bool written =
       p.grab_screen(grab) &&
@@ -78,6 +78,7 @@ void capture_screen(const platform& p) {
   // Without a fresh picture no old one may stand in for the screen.
   if (!written) remove_capture_file();
   p.pause(capture_pause_ms);
+  return written;
 }
 
 }  // namespace pitchlog

@@ -28,8 +28,8 @@ bool write_capture_bmp(int32_t width, int32_t height, const uint8_t* pixels);
 bool write_capture_bmp_top_down(int32_t width, int32_t height, const uint8_t* pixels);
 
 // Grabs the screen through the platform, writes "capture.bmp" and pauses
-// 60 ms. When no grab is possible, any old "capture.bmp" is removed so that no
-// stale picture is analysed; the caller finds out when it loads the file.
-void capture_screen(const platform& p);
+// 60 ms; true when the file now holds the grab. When no grab is possible, any
+// old "capture.bmp" is removed so that no stale picture is analysed.
+bool capture_screen(const platform& p);
 
 }  // namespace pitchlog

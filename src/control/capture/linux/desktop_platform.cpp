@@ -17,6 +17,7 @@
 #include <opencv2/core/mat.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "control/capture/clock_text.h"
 #include "control/capture/linux/inspection_windows.h"
 #include "control/capture/linux/x11_grab.h"
 
@@ -96,6 +97,7 @@ platform desktop_platform(std::ostream& console, std::ostream& error) {
   p.console = &console;
   p.error = &error;
   p.read_char = [] { std::cin.get(); };
+  p.clock = [] { return wall_clock_text(std::chrono::system_clock::now()); };
 
   auto grab = std::make_shared<x11_grab>();
   grab->error = &error;

@@ -1,0 +1,287 @@
+#include "practice/recorder.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string_view>
+
+#include <opencv2/core.hpp>
+#include <opencv2/videoio.hpp>
+
+#include "practice/desktop.h"
+
+namespace practice {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* usage =
+    "usage: practice-game record --seed N [--innings K] --out FILE --truth FILE\n"
+    "                            [--codec ffv1|h264|mjpg] [--size WxH] [--x X --y Y]\n";
+
+struct record_options {
+  std::optional<uint64_t> seed;
+  int innings = 9;
+  std::string out, truth;
+  video_codec codec = video_codec::ffv1;
+  std::optional<int> width, height, x, y;
+};
+
+template <typename T>
+bool parse_number(std::string_view text, T& value) {
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool parse_size(std::string_view text, record_options& o) {
+  const std::size_t by = text.find('x');
+  int w = 0, h = 0;
+  if (by == std::string_view::npos || !parse_number(text.substr(0, by), w) ||
+      !parse_number(text.substr(by + 1), h) || w < 16 || h < 16 || w > 8192 || h > 8192)
+    return false;
+  o.width = w;
+  o.height = h;
+  return true;
+}
+
+bool parse_options(int argc, char** argv, record_options& o, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view flag = argv[i];
+    if (i + 1 >= argc) {
+      error = "missing value after " + std::string(flag);
+      return false;
+    }
+    const std::string_view value = argv[++i];
+    bool ok = true;
+    if (flag == "--seed") {
+      uint64_t seed = 0;
+      ok = parse_number(value, seed);
+      o.seed = seed;
+    } else if (flag == "--innings") {
+      ok = parse_number(value, o.innings) && o.innings >= 1 && o.innings <= 99;
+    } else if (flag == "--out") {
+      o.out = value;
+    } else if (flag == "--truth") {
+      o.truth = value;
+    } else if (flag == "--codec") {
+      ok = value == "ffv1" || value == "h264" || value == "mjpg";
+      o.codec = value == "h264"   ? video_codec::h264
+                : value == "mjpg" ? video_codec::mjpg
+                                  : video_codec::ffv1;
+    } else if (flag == "--size") {
+      ok = parse_size(value, o);
+    } else if (flag == "--x" || flag == "--y") {
+      int v = 0;
+      ok = parse_number(value, v) && v > -100000 && v < 100000;
+      (flag == "--x" ? o.x : o.y) = v;
+    } else {
+      error = "unknown option " + std::string(flag);
+      return false;
+    }
+    if (!ok) {
+      error = "bad value for " + std::string(flag) + ": " + std::string(value);
+      return false;
+    }
+  }
+  if (!o.seed || o.out.empty() || o.truth.empty()) {
+    error = "--seed, --out and --truth are needed";
+    return false;
+  }
+  return true;
+}
+
+const char* codec_name(video_codec codec) {
+  return codec == video_codec::h264 ? "H.264" : codec == video_codec::mjpg ? "MJPG" : "FFV1";
+}
+
+// The FFmpeg fourcc: H.264 is "avc1" in MP4-like files, "H264" elsewhere.
+int fourcc_of(video_codec codec, const fs::path& path) {
+  switch (codec) {
+    case video_codec::h264: {
+      const std::string ext = path.extension().string();
+      return ext == ".mp4" || ext == ".mov" || ext == ".m4v"
+                 ? cv::VideoWriter::fourcc('a', 'v', 'c', '1')
+                 : cv::VideoWriter::fourcc('H', '2', '6', '4');
+    }
+    case video_codec::mjpg:
+      return cv::VideoWriter::fourcc('M', 'J', 'P', 'G');
+    case video_codec::ffv1:
+      break;
+  }
+  return cv::VideoWriter::fourcc('F', 'F', 'V', '1');
+}
+
+// The containers FFmpeg writes each codec into, by file extension.
+bool container_holds(video_codec codec, const fs::path& path) {
+  const std::string ext = path.extension().string();
+  switch (codec) {
+    case video_codec::h264:
+      return ext == ".mp4" || ext == ".mkv" || ext == ".mov" || ext == ".m4v";
+    case video_codec::mjpg:
+      return ext == ".avi" || ext == ".mkv";
+    case video_codec::ffv1:
+      break;
+  }
+  return ext == ".mkv" || ext == ".avi";
+}
+
+// A hidden name beside `path` with the same extension, which tells FFmpeg the
+// container.
+fs::path temporary_beside(const fs::path& path) {
+  std::string name(1, '.');
+  name += path.stem().string();
+  name += ".partial-";
+  name += std::to_string(getpid());
+  name += path.extension().string();
+  return path.parent_path() / name;
+}
+
+void remove_quietly(const fs::path& path) {
+  std::error_code ignored;
+  fs::remove(path, ignored);
+}
+
+bool write_text_file(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+std::string minutes_text(int64_t ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(ms / 60000),
+                static_cast<long long>(ms / 1000 % 60));
+  return text;
+}
+
+}  // namespace
+
+int64_t recorded_frame_ms(int64_t k) {
+  return k * 1000 / record_fps;
+}
+
+bool record_game(const scenario& game, const std::string& path, video_codec codec,
+                 std::string& error, const std::function<void(int64_t ms)>& progress) {
+  if (!container_holds(codec, path)) {
+    error = std::string("an ") + codec_name(codec) + " video cannot be written to " + path +
+            " (FFV1: .mkv or .avi; H.264: .mp4, .mkv, .mov or .m4v; MJPG: .avi or .mkv)";
+    return false;
+  }
+  desktop d = make_desktop(game);
+  const int width = d.game.desktop.width, height = d.game.desktop.height;
+  const fs::path temporary = temporary_beside(path);
+  cv::VideoWriter writer;
+  try {
+    writer.open(temporary.string(), cv::CAP_FFMPEG, fourcc_of(codec, path), record_fps,
+                cv::Size(width, height), true);
+  } catch (const cv::Exception&) {
+  }
+  if (!writer.isOpened()) {
+    remove_quietly(temporary);
+    error = std::string("cannot write an ") + codec_name(codec) + " video of " +
+            std::to_string(width) + "x" + std::to_string(height) + " to " + path;
+    return false;
+  }
+  cv::Mat frame(height, width, CV_8UC3);
+  int64_t frames = 0;
+  for (; recorded_frame_ms(frames) < d.game.end_ms; ++frames) {
+    d.now_ms = recorded_frame_ms(frames);
+    pitchlog::screen_grab grab;
+    grab_desktop(d, grab);
+    // The desktop holds its rows bottom-up; the video wants them top-down.
+    const cv::Mat bottom_up(height, width, CV_8UC3, const_cast<uint8_t*>(grab.pixels),
+                            static_cast<std::size_t>(d.stride));
+    cv::flip(bottom_up, frame, 0);
+    writer.write(frame);
+    if (progress && frames % record_fps == 0) progress(d.now_ms);
+  }
+  writer.release();
+
+  // FFmpeg does not report a failed write to OpenCV: read the file's frame
+  // count back before it takes its name.
+  cv::VideoCapture check;
+  try {
+    check.open(temporary.string(), cv::CAP_FFMPEG);
+  } catch (const cv::Exception&) {
+  }
+  const double counted = check.isOpened() ? check.get(cv::CAP_PROP_FRAME_COUNT) : -1.0;
+  check.release();
+  std::error_code renamed;
+  if (counted < frames - 1 || counted > frames + 1) {
+    error = "the video written to " + path + " cannot be read back whole";
+  } else {
+    fs::rename(temporary, path, renamed);
+    if (!renamed) return true;
+    error = "cannot move the video to " + path + " (" + renamed.message() + ")";
+  }
+  remove_quietly(temporary);
+  return false;
+}
+
+int run_record_command(int argc, char** argv) {
+  record_options o;
+  std::string error;
+  if (!parse_options(argc, argv, o, error)) {
+    std::fprintf(stderr, "practice-game record: %s\n%s", error.c_str(), usage);
+    return 2;
+  }
+  setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);  // the reasons come from here, in one line
+  scenario game = generate_scenario(*o.seed, o.innings);
+  // Without a size the video holds the game picture alone, as a capture card
+  // records it; with one, the picture sits on a desktop, centred unless placed.
+  game.desktop.width = o.width.value_or(game_width);
+  game.desktop.height = o.height.value_or(game_height);
+  game.desktop.game_x = o.x.value_or((game.desktop.width - game_width) / 2);
+  game.desktop.game_y = o.y.value_or((game.desktop.height - game_height) / 2);
+  finish_scenario(game);
+
+  std::ostringstream truth;
+  write_truth(truth, truth_of(game));
+  const fs::path truth_temporary = temporary_beside(o.truth);
+  if (!write_text_file(truth_temporary, truth.str())) {
+    remove_quietly(truth_temporary);
+    std::fprintf(stderr, "practice-game record: cannot write %s\n", o.truth.c_str());
+    return 1;
+  }
+
+  const bool terminal = isatty(STDERR_FILENO) != 0;
+  const std::string total = minutes_text(game.end_ms);
+  int64_t last_line_ms = 0;
+  const auto progress = [&](int64_t ms) {
+    if (terminal) {
+      std::fprintf(stderr, "\rpractice-game record: %s of %s", minutes_text(ms).c_str(),
+                   total.c_str());
+    } else if (ms - last_line_ms >= 60000) {
+      std::fprintf(stderr, "practice-game record: %s of %s\n", minutes_text(ms).c_str(),
+                   total.c_str());
+      last_line_ms = ms;
+    }
+  };
+  const bool recorded = record_game(game, o.out, o.codec, error, progress);
+  if (terminal) std::fputs("\r\033[K", stderr);
+  std::error_code renamed;
+  if (recorded) fs::rename(truth_temporary, o.truth, renamed);
+  if (!recorded || renamed) {
+    remove_quietly(truth_temporary);
+    if (recorded) {
+      remove_quietly(o.out);
+      error = "cannot move the truth log to " + o.truth + " (" + renamed.message() + ")";
+    }
+    std::fprintf(stderr, "practice-game record: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("practice-game record: %s, %s, %dx%d with the game at (%d, %d), %zu pitches\n",
+              o.out.c_str(), total.c_str(), game.desktop.width, game.desktop.height,
+              game.desktop.game_x, game.desktop.game_y, truth_of(game).size());
+  return 0;
+}
+
+}  // namespace practice

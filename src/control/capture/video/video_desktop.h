@@ -1,0 +1,74 @@
+#pragma once
+// A recorded video as the desktop. Each grab shows the frame of the video at a
+// virtual clock (the last frame whose time is at or before it), and the
+// capture's pause moves the clock on by its length plus a modelled capture
+// cost; nothing sleeps, so a replay runs as fast as the analysis allows and
+// sees the same frames every time. The whole frame is the desktop.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <opencv2/core/mat.hpp>
+#include <opencv2/videoio.hpp>
+
+#include "control/capture/platform.h"
+
+namespace pitchlog {
+
+// What a capture costs on top of its pause in the model, in microseconds: 3 ms
+// for the checks of a capture, which look at the game picture alone, plus
+// 2.1 ms per million desktop pixels for the grab and the hand-over of the file
+// (as measured live at 1920 x 1080).
+int64_t video_capture_cost_us(int width, int height);
+
+struct video_desktop {
+  cv::VideoCapture video;
+  std::string path;
+  int width = 0;
+  int height = 0;
+  int64_t frame_us = 0;     // one frame's length at the video's frame rate
+  int64_t declared_us = 0;  // the length the file declares; 0: unknown
+  int64_t capture_cost_us = 0;
+  int64_t now_us = 0;  // the virtual clock, from the start of the video
+
+  // Decoding: frames are decoded in order; the one decoded last is converted
+  // to a picture only when it is at or before the clock.
+  bool pending = false;      // a decoded frame not yet converted
+  int64_t pending_us = 0;    // the time of the frame decoded last
+  bool decoded_all = false;  // the decoder has no more frames
+  int64_t frames_decoded = 0;
+  cv::Mat shown;  // the frame the clock is at, top row first
+  int64_t shown_us = -1;
+  std::vector<uint8_t> padded;  // rows padded to 4 bytes, for widths that need it
+  bool ended = false;           // the clock has passed the last frame
+  int grabs = 0;
+};
+
+// Opens the video; false, with one line saying why in `error`, when the file
+// is missing, unreadable, not a video FFmpeg can decode, or a single picture.
+bool open_video_desktop(video_desktop& v, const std::string& path, std::string& error);
+
+// Points `grab` at the frame at the virtual clock, decoding up to it. False
+// once the clock has passed the video's last frame.
+bool grab_video(video_desktop& v, screen_grab& grab);
+
+// Moves the clock on by `milliseconds`, plus the capture cost for a capture's
+// pause (any pause longer than 0).
+void pause_video(video_desktop& v, int milliseconds);
+
+// The picture of the last grab, for the watcher to keep: "capture.bmp" was
+// written from these pixels, so it stands in for reading the file back.
+cv::Mat grabbed_video_image(const video_desktop& v);
+
+// The time within the video the clock stands at, in milliseconds.
+int64_t video_now_ms(const video_desktop& v);
+
+// True when the decoder stopped more than a second short of the length the
+// file declares: the file is cut short or broken there.
+bool video_broke_off(const video_desktop& v);
+
+// Fills the platform's grab, pause, clock (the video time) and picture of the
+// grab from `v`, which must outlive it.
+void connect_video_platform(video_desktop& v, platform& p);
+
+}  // namespace pitchlog

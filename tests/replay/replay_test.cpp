@@ -1,0 +1,203 @@
+// Recorded practice games replayed by build/pitchlog-replay as the user runs
+// them: text.txt against the practice game's expected reports for the truth
+// log, pitches.csv against the truth row by row, and the bad inputs.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "practice/expected_report.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct process_result {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs `command` (a program in the build folder and its arguments) in `dir`.
+process_result run(const fs::path& dir, const std::string& command) {
+  const std::string line = "cd '" + dir.string() + "' && '" + PITCHLOG_BINARY_DIR + "/" + command +
+                           " </dev/null >stdout.txt 2>stderr.txt";
+  const int wait_status = std::system(line.c_str());
+  process_result r;
+  if (WIFEXITED(wait_status)) r.status = WEXITSTATUS(wait_status);
+  r.out = test_support::read_file(dir / "stdout.txt");
+  r.err = test_support::read_file(dir / "stderr.txt");
+  return r;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> fields_of(const std::string& line) {
+  std::vector<std::string> fields;
+  std::istringstream in(line);
+  for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+  return fields;
+}
+
+// "H:MM:SS.mmm" in milliseconds.
+int64_t video_ms(const std::string& text) {
+  int h = 0, m = 0, s = 0, ms = 0;
+  if (std::sscanf(text.c_str(), "%d:%d:%d.%d", &h, &m, &s, &ms) != 4) return -1;
+  return ((h * 60LL + m) * 60 + s) * 1000 + ms;
+}
+
+std::vector<practice::truth_pitch> truth_in(const fs::path& file) {
+  std::vector<practice::truth_pitch> truth;
+  for (const std::string& line : lines_of(test_support::read_file(file))) {
+    std::string error;
+    const std::optional<practice::truth_pitch> p = practice::parse_truth_line(line, error);
+    EXPECT_TRUE(p) << error;
+    if (p) truth.push_back(*p);
+  }
+  return truth;
+}
+
+struct recording {
+  const char* name;
+  const char* file;
+  const char* arguments;  // of practice-game record beyond seed, innings, truth, out
+  bool lossless;
+};
+void PrintTo(const recording& r, std::ostream* os) {
+  *os << r.name;
+}
+
+class replay_of : public testing::TestWithParam<recording> {};
+
+// Seed 5, one inning: 17 pitches in 85 s, both teams, a pitcher change.
+TEST_P(replay_of, reports_every_pitch_as_thrown) {
+  const recording& rec = GetParam();
+  test_support::scoped_work_dir dir;
+  fs::copy(test_support::source_data_dir(), dir.path() / "data");
+  const process_result made = run(
+      dir.path(), std::string("practice-game' record --seed 5 --innings 1 --truth truth.jsonl ") +
+                      "--out " + rec.file + " " + rec.arguments);
+  ASSERT_EQ(made.status, 0) << made.err;
+
+  const process_result replay = run(dir.path(), std::string("pitchlog-replay' ") + rec.file);
+  EXPECT_EQ(replay.status, 0) << replay.err;
+  const process_result check =
+      run(dir.path(), "practice-game' expect --truth truth.jsonl --report text.txt");
+  std::printf("[ replay   ] %s: %s", rec.name, check.out.c_str());
+  const practice::report_check c = practice::check_reports(
+      truth_in(dir.path() / "truth.jsonl"), test_support::read_file(dir.path() / "text.txt"));
+  if (rec.lossless || c.recorded == c.thrown) {
+    EXPECT_EQ(c.recorded, c.thrown);
+    EXPECT_EQ(c.as_thrown, c.thrown);
+    EXPECT_TRUE(c.identical) << c.first_difference;
+  }
+
+  // One header, then a row for each report, in the order of the pitches.
+  const std::vector<std::string> rows =
+      lines_of(test_support::read_file(dir.path() / "pitches.csv"));
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(fields_of(rows[0]).at(0), "time");
+  ASSERT_EQ(static_cast<int>(rows.size()) - 1, c.recorded);
+  if (!rec.lossless) return;
+  const std::vector<practice::truth_pitch> truth = truth_in(dir.path() / "truth.jsonl");
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    const std::vector<std::string> f = fields_of(rows[i]);
+    const practice::truth_pitch& p = truth.at(i - 1);
+    SCOPED_TRACE(rows[i]);
+    ASSERT_EQ(f.size(), 29u);
+    // Caught while the finish pose shows: within a second of its appearance.
+    EXPECT_GE(video_ms(f[0]), p.time_ms);
+    EXPECT_LT(video_ms(f[0]), p.time_ms + 1000);
+    EXPECT_EQ(f[1], "1");
+    EXPECT_EQ(f[2], p.inning_half == practice::half::top ? "top" : "bottom");
+    EXPECT_EQ(f[4], std::to_string(p.pitcher_slot + 1));
+    EXPECT_EQ(f[5], p.pitcher_hand == practice::hand::left ? "left" : "right");
+    EXPECT_EQ(f[8], practice::type_name(p.type));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    recordings, replay_of,
+    testing::Values(recording{"FFV1 720x480, the game alone", "game.mkv", "--codec ffv1", true},
+                    recording{"H.264 720x480, the game alone", "game.mp4", "--codec h264", false},
+                    recording{"H.264 1920x1080 desktop, the game at (601, 299)", "desk.mp4",
+                              "--codec h264 --size 1920x1080 --x 601 --y 299", false}),
+    [](const auto& info) { return "case_" + std::to_string(info.index); });
+
+enum class input { missing, not_a_video, cut_short };
+
+struct bad_input {
+  const char* name;
+  input kind;
+  int status;
+  const char* last_line;  // what the last line of standard error starts with
+};
+void PrintTo(const bad_input& b, std::ostream* os) {
+  *os << b.name;
+}
+
+class replay_bad_input : public testing::TestWithParam<bad_input> {};
+
+TEST_P(replay_bad_input, says_why_in_one_line_and_loses_nothing) {
+  const bad_input& b = GetParam();
+  test_support::scoped_work_dir dir;
+  fs::copy(test_support::source_data_dir(), dir.path() / "data");
+  constexpr const char* earlier = "an earlier run's\n";
+  std::ofstream(dir.path() / "text.txt") << earlier;
+  std::ofstream(dir.path() / "pitches.csv") << earlier;
+  if (b.kind == input::not_a_video) std::ofstream(dir.path() / "game.avi") << "no video here\n";
+  if (b.kind == input::cut_short) {
+    ASSERT_EQ(run(dir.path(),
+                  "practice-game' record --seed 5 --innings 1 --codec mjpg --out "
+                  "whole.avi --truth truth.jsonl")
+                  .status,
+              0);
+    const std::string whole = test_support::read_file(dir.path() / "whole.avi");
+    std::ofstream(dir.path() / "game.avi", std::ios::binary) << whole.substr(0, whole.size() / 2);
+  }
+
+  const process_result r = run(dir.path(), "pitchlog-replay' game.avi");
+  EXPECT_EQ(r.status, b.status);
+  const std::vector<std::string> err = lines_of(r.err);
+  ASSERT_FALSE(err.empty());
+  for (const std::string& line : err) EXPECT_TRUE(line.starts_with("pitchlog-replay: ")) << line;
+  EXPECT_TRUE(err.back().starts_with(b.last_line)) << err.back();
+  const std::string text = test_support::read_file(dir.path() / "text.txt");
+  const std::string log = test_support::read_file(dir.path() / "pitches.csv");
+  if (b.kind != input::cut_short) {
+    EXPECT_EQ(err.size(), 1u);
+    EXPECT_EQ(text, earlier);
+    EXPECT_EQ(log, earlier);
+    return;
+  }
+  // The reports up to the break are kept whole, each with its row.
+  const std::optional<std::string> header = practice::to_cp932("[後攻チームの投手の配球記録]");
+  ASSERT_TRUE(header);
+  const int reports = test_support::count_of(text, *header);
+  EXPECT_GT(reports, 3);
+  EXPECT_TRUE(text.ends_with("\n\n\n\n"));
+  EXPECT_EQ(static_cast<int>(lines_of(log).size()), 1 + reports);  // after the earlier line
+}
+
+INSTANTIATE_TEST_SUITE_P(inputs, replay_bad_input,
+                         testing::Values(bad_input{"missing file", input::missing, 2,
+                                                   "pitchlog-replay: no such file"},
+                                         bad_input{"not a video", input::not_a_video, 2,
+                                                   "pitchlog-replay: game.avi is not a video"},
+                                         bad_input{"a video cut off half way", input::cut_short, 3,
+                                                   "pitchlog-replay: game.avi breaks off at"}),
+                         [](const auto& info) { return "case_" + std::to_string(info.index); });
+
+}  // namespace
