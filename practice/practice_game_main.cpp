@@ -44,6 +44,7 @@ const char* const usage =
     "                            --out FILE.png\n"
     "       practice-game sheet --out FILE.png\n"
     "       practice-game play [--seed N | --scenario FILE] [--x X --y Y] [--truth FILE]\n"
+    "                          [--slow F]\n"
     "       practice-game expect --truth FILE [--out FILE] [--report FILE]\n"
     "screens: title warning play_ball versus field time_out scoreboard\n"
     "         opponent_time_out_wait game_set cut_in\n";
