@@ -58,30 +58,26 @@ pid_t start(const std::vector<std::string>& argv, const env_list& env, const fs:
   _exit(127);
 }
 
+bool wait_until(double seconds, const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
 // The process's exit code once it has ended within `seconds`; -1 while it
 // runs, -2 when a signal ended it.
 int exit_code_within(pid_t pid, double seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  do {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  } while (std::chrono::steady_clock::now() < deadline);
-  return -1;
+  int status = 0;
+  if (!wait_until(seconds, [&] { return waitpid(pid, &status, WNOHANG) == pid; })) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
 }
 
 void kill_group(pid_t pid) {
   kill(-pid, SIGKILL);
   waitpid(pid, nullptr, 0);
-}
-
-bool wait_until(double seconds, const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return true;
 }
 
 std::vector<practice::truth_pitch> read_truth(const fs::path& path) {
@@ -96,25 +92,14 @@ std::vector<practice::truth_pitch> read_truth(const fs::path& path) {
   return truth;
 }
 
-// A Windows text file with every line end turned into "\n"; a lone "\r" or
-// "\n" is left as it is, so that the comparison after it fails.
-std::string unix_lines(const std::string& windows_text) {
-  std::string text;
-  for (size_t i = 0; i < windows_text.size(); ++i) {
-    if (windows_text[i] == '\r' && i + 1 < windows_text.size() && windows_text[i + 1] == '\n') {
-      text += '\n';
-      ++i;
-    } else {
-      text += windows_text[i] == '\n' ? '!' : windows_text[i];
-    }
-  }
-  return text;
-}
-
-// text.txt, through Windows line ends, byte for byte the reports expected for
-// `truth`, each pitch recorded once as thrown.
-void expect_reports_of(const std::vector<practice::truth_pitch>& truth, const std::string& text) {
-  const practice::report_check c = practice::check_reports(truth, unix_lines(text));
+// text.txt byte for byte the reports expected for `truth` with Windows line
+// ends, each pitch recorded once as thrown.
+void expect_reports_of(const std::vector<practice::truth_pitch>& truth, std::string text) {
+  const int line_ends = test_support::count_of(text, "\r\n");
+  EXPECT_EQ(test_support::count_of(text, "\n"), line_ends);
+  EXPECT_EQ(test_support::count_of(text, "\r"), line_ends);
+  std::erase(text, '\r');
+  const practice::report_check c = practice::check_reports(truth, text);
   EXPECT_EQ(c.recorded, c.thrown);
   EXPECT_EQ(c.as_thrown, c.thrown);
   EXPECT_TRUE(c.identical) << c.first_difference;
