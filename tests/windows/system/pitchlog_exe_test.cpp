@@ -7,8 +7,8 @@
 //
 // Wine's GDI grab of the X screen takes about 55 ms at this size (Windows'
 // takes a few), which stretches pitchlog.exe's 60 ms capture cycle to about
-// twice its length; the game plays at half speed to match, so that bursts
-// fall on the ball as on Windows.
+// twice its length, more on a busy machine; the game plays at a third of its
+// speed, so that bursts fall on the ball as on Windows.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -191,14 +191,14 @@ class pitchlog_exe : public ::testing::Test {
   }
 
   // pitchlog.exe started and grabbing the screen, then the practice game
-  // playing at half speed with its picture at (150, 140), its truth log in
+  // playing at a third of its speed with its picture at (150, 140), its truth log in
   // truth.jsonl.
   pid_t watch_game(const fs::path& folder, std::vector<std::string> game) {
     const pid_t watcher = start_pitchlog(folder);
     EXPECT_TRUE(wait_until(120, [&] { return fs::exists(folder / "capture.bmp"); }))
         << "pitchlog.exe took no capture: " << read_file(folder / "errors.txt");
     game.insert(game.begin(), {(bin / "practice-game").string(), "play"});
-    for (const char* arg : {"--x", "150", "--y", "140", "--truth", "truth.jsonl", "--slow", "2"})
+    for (const char* arg : {"--x", "150", "--y", "140", "--truth", "truth.jsonl", "--slow", "3"})
       game.push_back(arg);
     running_.push_back(
         start(game, {{"DISPLAY", x_.display()}}, folder, folder / "game.txt", folder / "game.txt"));
