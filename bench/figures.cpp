@@ -2,7 +2,10 @@
 //
 // On a private Xvfb it measures, each figure as a median over repeated runs:
 //   - the capture overhead beyond the 60 ms pause (grab, conversion, write of
-//     "capture.bmp", load back), beside plain XGetImage with a truncating write;
+//     "capture.bmp", load back), beside plain XGetImage with a truncating write,
+//     and the same overhead of pitchlog.exe's GDI grab under Wine on the same
+//     screen (capture-overhead.exe of build-windows/; a figure for the record:
+//     Wine is not Windows);
 //   - the CPU share of a real pitchlog process watching the practice game's
 //     versus view with no pitch (user + system time over wall time), and where
 //     one watching capture's CPU goes, step by step, measured in this process
@@ -33,6 +36,7 @@
 #include <streambuf>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <opencv2/core/utility.hpp>
@@ -183,6 +187,8 @@ struct capture_steps {
 
 struct figures {
   double capture_ms = 0, reference_ms = 0;
+  double wine_capture_ms = -1;  // negative: not measured, for the reason in wine_note
+  std::string wine_note;
   std::vector<double> versus_share;
   capture_steps steps;
   double versus_peak_mb = 0;
@@ -227,6 +233,68 @@ bool measure_capture(figures& f) {
   };
   return median_of(ours, f.capture_ms) && median_of(reference, f.reference_ms) &&
          x11_grabber_fetch(*shared.grabber) == x11_fetch::shared_memory;
+}
+
+// Runs `argv` in the working folder with `env` added, its standard output
+// into `out`; its exit code, or -1 when it did not end within `seconds`.
+int run_with_env(const std::vector<std::string>& argv,
+                 const std::vector<std::pair<std::string, std::string>>& env, const fs::path& out,
+                 int seconds) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    const int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, STDIN_FILENO);
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+    dup2(devnull, STDERR_FILENO);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  for (int i = 0; i < seconds * 10; ++i) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  kill(-pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -1;
+}
+
+// capture-overhead.exe under Wine on this process's display, in a Wine prefix
+// of its own beside this tool (built at the first run, in about 10 s).
+void measure_wine_capture(figures& f, const fs::path& tools) {
+  const std::string exe = PITCHLOG_CAPTURE_OVERHEAD_EXE;
+  if (!fs::exists(exe)) {
+    f.wine_note = "not measured: run scripts/windows";
+    return;
+  }
+  if (std::string(PITCHLOG_WINE).empty()) {
+    f.wine_note = "not measured: no Wine";
+    return;
+  }
+  const fs::path prefix = tools / "wine-prefix-bench";
+  const std::vector<std::pair<std::string, std::string>> env = {
+      {"WINEPREFIX", prefix.string()},
+      {"WINEDEBUG", "-all"},
+      {"WINEDLLOVERRIDES", "mscoree,mshtml="}};
+  if (!fs::exists(prefix / "system.reg") &&
+      run_with_env({PITCHLOG_WINE, "wineboot", "-i"}, env, "/dev/null", 300) != 0) {
+    f.wine_note = "not measured: wineboot failed";
+    return;
+  }
+  const int code = run_with_env({PITCHLOG_WINE, exe}, env, "wine-capture.txt", 300);
+  double ms = -1;
+  std::ifstream("wine-capture.txt") >> ms;
+  run_with_env({PITCHLOG_WINESERVER, "-k"}, env, "/dev/null", 30);
+  if (code != 0 || ms <= 0) {
+    f.wine_note = "not measured: capture-overhead.exe failed";
+    return;
+  }
+  f.wine_capture_ms = ms;
 }
 
 // Whole locating attempts on the live desktop, pauses skipped: with the game
@@ -537,6 +605,12 @@ bool print_table(const figures& f, const std::string& load_before) {
   row("figure", "value", "reference", "target", "");
   row("capture overhead beyond the pause (median)", fixed(f.capture_ms, "ms", 2),
       fixed(f.reference_ms, "ms", 2), "<= 5 ms, >= 4x below ref", pass(capture_ok));
+  if (f.wine_capture_ms > 0) {
+    row("capture overhead, pitchlog.exe under Wine", fixed(f.wine_capture_ms, "ms", 2),
+        fixed(f.capture_ms, "ms", 2), "for the record", "");
+  } else {
+    row("capture overhead, pitchlog.exe under Wine", f.wine_note, "", "for the record", "");
+  }
   row("CPU share, versus view without a pitch", fixed(versus, "%"), "", "<= 8 %", pass(versus_ok));
   row("locating attempt that locks (median)", fixed(f.lock_ms, "ms"), "", "report", "");
   row("locating attempt that misses (median)", fixed(f.miss_ms, "ms"), "", "report", "");
@@ -582,6 +656,9 @@ int measure_all() {
     std::cerr << "bench_figures: no MIT-SHM grab of " << server.display << "\n";
     return 1;
   }
+
+  std::cerr << "bench_figures: capture overhead of pitchlog.exe under Wine..." << std::endl;
+  measure_wine_capture(f, tools);
 
   // The versus view with no pitch, for longer than everything below takes.
   {

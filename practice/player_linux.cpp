@@ -26,7 +26,7 @@ namespace {
 
 constexpr const char* usage =
     "usage: practice-game play [--seed N | --scenario FILE] [--innings K] [--x X --y Y] "
-    "[--truth FILE]\n";
+    "[--truth FILE] [--slow F]\n";
 
 // 40 frames per second: every view change shows within 25 ms.
 constexpr std::chrono::milliseconds frame_period{25};
@@ -37,6 +37,7 @@ struct play_options {
   int innings = 9;
   std::optional<int> x, y;
   std::string truth_path;
+  int slow = 1;  // game time runs this many times slower than the clock
 };
 
 template <typename T>
@@ -68,6 +69,8 @@ bool parse_options(int argc, char** argv, play_options& o, std::string& error) {
       (flag == "--x" ? o.x : o.y) = v;
     } else if (flag == "--truth") {
       o.truth_path = value;
+    } else if (flag == "--slow") {
+      ok = parse_number(value, o.slow) && o.slow >= 1 && o.slow <= 10;
     } else {
       error = "unknown option " + std::string(flag);
       return false;
@@ -209,7 +212,8 @@ int run_play_command(int argc, char** argv) {
     std::this_thread::sleep_until(tick);
     const int64_t t = std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::chrono::steady_clock::now() - start)
-                          .count();
+                          .count() /
+                      options.slow;
     for (; next_truth < truth.size() && truth[next_truth].time_ms <= t; ++next_truth)
       if (truth_file.is_open()) truth_file << truth_line(truth[next_truth]) << '\n' << std::flush;
     if (t >= game.end_ms) break;

@@ -46,6 +46,7 @@ const char* const usage =
     "                            --out FILE.png\n"
     "       practice-game sheet --out FILE.png\n"
     "       practice-game play [--seed N | --scenario FILE] [--x X --y Y] [--truth FILE]\n"
+    "                          [--slow F]\n"
     "       practice-game expect --truth FILE [--out FILE] [--report FILE]\n"
     "       practice-game record --seed N [--innings K] --out FILE --truth FILE\n"
     "                            [--codec ffv1|h264|mjpg] [--size WxH] [--x X --y Y]\n"

@@ -1,7 +1,6 @@
 #include "control/templates/template_store.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 
 #include <opencv2/imgcodecs.hpp>
@@ -57,8 +56,7 @@ namespace {
 // crop not yet cut): answer it with an empty image before the decoder would
 // warn about it on standard error.
 cv::Mat load(const std::string& path, int flags) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return cv::Mat();
+  if (!regular_file_exists(path)) return cv::Mat();
   return cv::imread(path, flags);
 }
 

@@ -1,0 +1,305 @@
+// The Windows pitchlog.exe, unpacked from pitchlog-windows-x64.zip, watching
+// the practice game under Wine: the game plays in its X11 window on a private
+// 1024 x 768 Xvfb and `wine pitchlog.exe` grabs that display with GDI. Wine
+// runs in a Japanese locale, so its code page is 932 as on the Windows
+// pitchlog is made for. text.txt and the console are checked against the
+// reports built from the game's truth log.
+//
+// Wine's GDI grab of the X screen takes about 55 ms at this size (Windows'
+// takes a few), which stretches pitchlog.exe's 60 ms capture cycle to about
+// twice its length, more on a busy machine; the game plays at a third of its
+// speed, so that bursts fall on the ball as on Windows.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "end_to_end/x11_keys.h"
+#include "practice/expected_report.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::read_file;
+using env_list = std::vector<std::pair<std::string, std::string>>;
+
+// Starts argv in `dir` with extra environment variables, standard input from
+// `in_fd` (/dev/null when -1), output and errors into files; in a process
+// group of its own, so that Wine's helpers end with it.
+pid_t start(const std::vector<std::string>& argv, const env_list& env, const fs::path& dir,
+            const fs::path& out, const fs::path& err, int in_fd = -1) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  setpgid(0, 0);
+  if (chdir(dir.c_str()) != 0) _exit(126);
+  for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+  const int in = in_fd != -1 ? in_fd : open("/dev/null", O_RDONLY);
+  dup2(in, STDIN_FILENO);
+  dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+  dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
+bool wait_until(double seconds, const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+// The process's exit code once it has ended within `seconds`; -1 while it
+// runs, -2 when a signal ended it.
+int exit_code_within(pid_t pid, double seconds) {
+  int status = 0;
+  if (!wait_until(seconds, [&] { return waitpid(pid, &status, WNOHANG) == pid; })) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+}
+
+void kill_group(pid_t pid) {
+  kill(-pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+std::vector<practice::truth_pitch> read_truth(const fs::path& path) {
+  std::vector<practice::truth_pitch> truth;
+  std::istringstream lines(read_file(path));
+  for (std::string line; std::getline(lines, line);) {
+    std::string error;
+    const std::optional<practice::truth_pitch> p = practice::parse_truth_line(line, error);
+    EXPECT_TRUE(p) << error;
+    if (p) truth.push_back(*p);
+  }
+  return truth;
+}
+
+// text.txt byte for byte the reports expected for `truth` with Windows line
+// ends, each pitch recorded once as thrown.
+void expect_reports_of(const std::vector<practice::truth_pitch>& truth, std::string text) {
+  const int line_ends = test_support::count_of(text, "\r\n");
+  EXPECT_EQ(test_support::count_of(text, "\n"), line_ends);
+  EXPECT_EQ(test_support::count_of(text, "\r"), line_ends);
+  std::erase(text, '\r');
+  const practice::report_check c = practice::check_reports(truth, text);
+  EXPECT_EQ(c.recorded, c.thrown);
+  EXPECT_EQ(c.as_thrown, c.thrown);
+  EXPECT_TRUE(c.identical) << c.first_difference;
+}
+
+// One pitch, then one whose inning sign is hidden, then a long field view.
+constexpr const char* unreadable_inning = R"({
+  "timeline": [
+    {"screen": "play_ball", "ms": 1500},
+    {"pitch": "curve", "pitcher": "AKAGI", "hand": "right", "half": "top", "balls": 0, "strikes": 0},
+    {"pitch": "fork", "balls": 0, "strikes": 1, "inning_sign": false},
+    {"screen": "field", "ms": 60000}]})";
+
+// Three pitches, each team's pitcher named in a crop of its own.
+constexpr const char* three_pitches = R"({
+  "timeline": [
+    {"screen": "play_ball", "ms": 1500},
+    {"pitch": "curve", "pitcher": "AKAGI", "hand": "right", "half": "top", "balls": 0, "strikes": 0},
+    {"pitch": "shoot", "pitcher": "SHIROI", "hand": "left", "balls": 0, "strikes": 1},
+    {"screen": "scoreboard", "ms": 1000, "half": "bottom"},
+    {"pitch": "fork", "pitcher": "KURODA", "hand": "left", "half": "bottom", "balls": 0, "strikes": 0},
+    {"screen": "game_set", "ms": 2000}]})";
+
+const fs::path bin{PITCHLOG_BINARY_DIR};
+
+class pitchlog_exe : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fs::exists(PITCHLOG_WINDOWS_ZIP))
+        << PITCHLOG_WINDOWS_ZIP << ": run scripts/windows";
+    ASSERT_FALSE(std::string(PITCHLOG_WINE).empty()) << "Wine is not installed";
+    ASSERT_FALSE(x_.display().empty()) << "Xvfb did not start";
+    // A private Japanese locale (the machine needs none installed).
+    const fs::path locales = bin / "wine-locale";
+    if (!fs::exists(locales / "ja_JP.UTF-8" / "LC_CTYPE")) {
+      fs::create_directories(locales);
+      const pid_t localedef = start(
+          {"/usr/bin/localedef", "-i", "ja_JP", "-f", "UTF-8", (locales / "ja_JP.UTF-8").string()},
+          {}, dir_.path(), dir_.path() / "localedef.txt", dir_.path() / "localedef.txt");
+      ASSERT_EQ(exit_code_within(localedef, 60), 0) << read_file(dir_.path() / "localedef.txt");
+    }
+    env_ = {{"WINEPREFIX", (bin / "wine-prefix-ja").string()},
+            {"WINEDEBUG", "-all"},
+            {"WINEDLLOVERRIDES", "mscoree,mshtml="},  // no Mono or Gecko installer
+            {"LOCPATH", locales.string()},
+            {"LC_ALL", "ja_JP.UTF-8"},
+            {"DISPLAY", x_.display()}};
+    // A server left by an earlier test still talks to that test's display.
+    stop_wineserver();
+    if (!fs::exists(bin / "wine-prefix-ja" / "system.reg")) {
+      const pid_t boot = start({PITCHLOG_WINE, "wineboot", "-i"}, env_, dir_.path(),
+                               dir_.path() / "boot.txt", dir_.path() / "boot.txt");
+      const int code = exit_code_within(boot, 300);
+      if (code == -1) kill_group(boot);
+      ASSERT_EQ(code, 0) << "wineboot -i: " << read_file(dir_.path() / "boot.txt");
+    }
+  }
+
+  void TearDown() override {
+    for (const pid_t pid : running_) kill_group(pid);
+    if (!env_.empty()) stop_wineserver();
+  }
+
+  void stop_wineserver() {
+    for (const char* how : {"-k", "-w"}) {
+      const pid_t pid =
+          start({PITCHLOG_WINESERVER, how}, env_, dir_.path(), "/dev/null", "/dev/null");
+      if (exit_code_within(pid, 30) == -1) kill_group(pid);
+    }
+  }
+
+  // A working folder `name` unpacked from the zip: pitchlog.exe, data\, README.txt.
+  fs::path unpack(const std::string& name) {
+    const fs::path folder = dir_.path() / name;
+    fs::create_directories(folder);
+    const pid_t tar =
+        start({PITCHLOG_CMAKE, "-E", "tar", "xf", PITCHLOG_WINDOWS_ZIP}, {{"LC_ALL", "C.UTF-8"}},
+              folder, dir_.path() / "unpack.txt", dir_.path() / "unpack.txt");
+    EXPECT_EQ(exit_code_within(tar, 60), 0) << read_file(dir_.path() / "unpack.txt");
+    EXPECT_TRUE(fs::exists(folder / "README.txt"));
+    return folder;
+  }
+
+  // `wine pitchlog.exe` in `folder`: console into console.txt, errors into errors.txt.
+  pid_t start_pitchlog(const fs::path& folder, int in_fd = -1) {
+    running_.push_back(start({PITCHLOG_WINE, "pitchlog.exe"}, env_, folder, folder / "console.txt",
+                             folder / "errors.txt", in_fd));
+    return running_.back();
+  }
+
+  // pitchlog.exe started and grabbing the screen, then the practice game
+  // playing at a third of its speed with its picture at (150, 140), its truth log in
+  // truth.jsonl.
+  pid_t watch_game(const fs::path& folder, std::vector<std::string> game) {
+    const pid_t watcher = start_pitchlog(folder);
+    EXPECT_TRUE(wait_until(120, [&] { return fs::exists(folder / "capture.bmp"); }))
+        << "pitchlog.exe took no capture: " << read_file(folder / "errors.txt");
+    game.insert(game.begin(), {(bin / "practice-game").string(), "play"});
+    for (const char* arg : {"--x", "150", "--y", "140", "--truth", "truth.jsonl", "--slow", "3"})
+      game.push_back(arg);
+    running_.push_back(
+        start(game, {{"DISPLAY", x_.display()}}, folder, folder / "game.txt", folder / "game.txt"));
+    return watcher;
+  }
+
+  // Waits for the game to end (at most `seconds`) and for pitchlog to print
+  // its last report, then ends pitchlog, which never ends on its own here.
+  void finish_game(const fs::path& folder, pid_t watcher, int seconds) {
+    const pid_t game = running_.back();
+    const int code = exit_code_within(game, seconds);
+    EXPECT_EQ(code, 0) << "the game did not end well: " << read_file(folder / "game.txt");
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_EQ(exit_code_within(watcher, 0), -1)
+        << "pitchlog.exe ended on its own: " << read_file(folder / "errors.txt");
+  }
+
+  test_support::xvfb_server x_{1024, 768};
+  test_support::scoped_work_dir dir_;
+  env_list env_;
+  std::vector<pid_t> running_;
+};
+
+TEST_F(pitchlog_exe, records_a_seeded_whole_game_in_code_page_932_file_and_console) {
+  const fs::path folder = unpack("game");
+  const pid_t watcher = watch_game(folder, {"--seed", "5", "--innings", "1"});
+  finish_game(folder, watcher, 600);
+
+  const std::vector<practice::truth_pitch> truth = read_truth(folder / "truth.jsonl");
+  ASSERT_GE(truth.size(), 15u);
+  const std::string text = read_file(folder / "text.txt");
+  expect_reports_of(truth, text);
+  // The console got the same lines, in the same code page and line ends.
+  EXPECT_EQ(read_file(folder / "console.txt"), text);
+}
+
+TEST_F(pitchlog_exe, a_missing_start_up_picture_prints_the_message_and_reads_one_character) {
+  const fs::path folder = unpack("missing");
+  ASSERT_TRUE(fs::remove(folder / "data" / "ボールカウント.png"));
+  const std::string earlier = "an earlier run's report\r\n";
+  std::ofstream(folder / "text.txt", std::ios::binary) << earlier;
+  int key[2];
+  ASSERT_EQ(pipe2(key, O_CLOEXEC), 0);
+  const pid_t watcher = start_pitchlog(folder, key[0]);
+  close(key[0]);
+
+  // "ファイルが読み込めません。" in code page 932 by hand, then a Windows line end.
+  const std::string message =
+      "\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xaa\x93\xc7\x82\xdd\x8d\x9e\x82\xdf\x82\xdc\x82\xb9"
+      "\x82\xf1\x81\x42\r\n";
+  EXPECT_TRUE(wait_until(120, [&] { return read_file(folder / "console.txt") == message; }))
+      << read_file(folder / "console.txt") << read_file(folder / "errors.txt");
+  // It waits for the character.
+  int code = exit_code_within(watcher, 1);
+  EXPECT_EQ(code, -1) << "pitchlog.exe ended before its character";
+  if (code == -1 && write(key[1], "x", 1) == 1) code = exit_code_within(watcher, 30);
+  close(key[1]);
+  EXPECT_EQ(code, 255) << "exit -1 reaches Linux as 255";
+  EXPECT_EQ(read_file(folder / "text.txt"), earlier);
+}
+
+TEST_F(pitchlog_exe, an_unreadable_inning_sign_shows_the_burst_in_windows_and_a_key_ends_with_0) {
+  const fs::path folder = unpack("inspection");
+  std::ofstream(folder / "game.json") << unreadable_inning;
+  const pid_t watcher = watch_game(folder, {"--scenario", "game.json"});
+
+  const bool shown = wait_until(120, [&] {
+    const std::vector<std::string> names = x11_keys::window_names(x_.display());
+    for (int i = 1; i <= 11; ++i)
+      if (std::find(names.begin(), names.end(), "src_img" + std::to_string(i)) == names.end())
+        return false;
+    return true;
+  });
+  EXPECT_TRUE(shown) << read_file(folder / "errors.txt");
+  // The windows wait for a key; until then pitchlog.exe keeps running.
+  int code = exit_code_within(watcher, 1);
+  EXPECT_EQ(code, -1);
+  if (code == -1) {
+    EXPECT_TRUE(x11_keys::press_return(x_.display(), "src_img1"));
+    code = exit_code_within(watcher, 30);
+  }
+  EXPECT_EQ(code, 0) << read_file(folder / "errors.txt");
+
+  // The report of the first pitch is whole in text.txt.
+  std::vector<practice::truth_pitch> truth = read_truth(folder / "truth.jsonl");
+  ASSERT_GE(truth.size(), 1u);
+  truth.resize(1);
+  expect_reports_of(truth, read_file(folder / "text.txt"));
+}
+
+TEST_F(pitchlog_exe, runs_in_a_folder_with_a_japanese_path_and_opens_data_by_code_page_932) {
+  const fs::path folder = unpack("配球記録 テスト");
+  std::ofstream(folder / "game.json") << three_pitches;
+  const pid_t watcher = watch_game(folder, {"--scenario", "game.json"});
+  finish_game(folder, watcher, 120);
+
+  // The start-up pictures, both inning signs and both hand signs were read
+  // under their Japanese names; the name crops lie in the Japanese folder.
+  expect_reports_of(read_truth(folder / "truth.jsonl"), read_file(folder / "text.txt"));
+  for (const char* crop : {"pitcher_name_bat.png", "pitcher_name_field.png"})
+    EXPECT_TRUE(fs::exists(folder / crop)) << crop;
+}
+
+}  // namespace
