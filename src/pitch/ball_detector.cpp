@@ -122,13 +122,13 @@ void make_ball_work_images(ball_work_images& work, cv::Size region_size, int dep
   for (circle_plane& prepared : work.circle_planes) {
     prepared.edge_list.reserve(area / 16);
     prepared.row_starts.reserve(static_cast<std::size_t>(region_size.height) + 1);
+    prepared.votes.reserve(static_cast<std::size_t>(region_size.width + 2) *
+                           static_cast<std::size_t>(region_size.height + 2));
   }
   circle_search_buffers& buffers = work.circle_buffers;
   buffers.edges.create(region_size, CV_8UC1);
   buffers.gradient_x.create(region_size, CV_16SC1);
   buffers.gradient_y.create(region_size, CV_16SC1);
-  buffers.votes.reserve(static_cast<std::size_t>(region_size.width + 2) *
-                        static_cast<std::size_t>(region_size.height + 2));
   buffers.centres.reserve(4096);
   buffers.distances.reserve(1024);
   work.circles.reserve(16);

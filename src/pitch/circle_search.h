@@ -26,20 +26,30 @@
 namespace pitchlog {
 
 // One edge pixel: its position, and its unit gradient direction in 10-bit
-// fixed point scaled by 1 / resolution ((0, 0): no gradient, it casts no votes).
+// fixed point scaled by 1 / resolution ((0, 0): no gradient, it casts no
+// votes). Sixteen bits each keep the list small: planes up to 32767 pixels a
+// side, resolutions from 1/31.
 struct circle_edge {
-  int x = 0;
-  int y = 0;
-  int step_x = 0;
-  int step_y = 0;
+  int16_t x = 0;
+  int16_t y = 0;
+  int16_t step_x = 0;
+  int16_t step_y = 0;
 };
 
-// What every pass on one plane shares: the edge list, for passes at `resolution`.
+// What every pass on one plane shares: the edge list, for passes at
+// `resolution`, and the votes of the last pass run on it. An edge votes at a
+// radius exactly when that radius's cell lies inside the accumulator (its
+// walk leaves it only once), so the votes for a range of radii are the sum of
+// the votes at each: a pass whose range overlaps the last one's adds and
+// removes only the radii that differ.
 struct circle_plane {
   double resolution = 1.0;             // image pixels per accumulator cell
   cv::Size size;                       // of the plane
   std::vector<circle_edge> edge_list;  // every edge pixel, row by row, left to right
   std::vector<int> row_starts;         // edge_list index of each row's first edge; rows + 1
+  std::vector<int> votes;              // with a border of empty cells
+  int votes_min_radius = 0;            // the radii in `votes`; none when min > max
+  int votes_max_radius = -1;
 };
 
 // One pass: centres need more than `accumulator_threshold` votes and a best
@@ -62,21 +72,23 @@ struct circle_pass_settings {
 };
 
 // Working memory, reused from plane to plane and pass to pass: a plane's
-// edges and gradients (only needed while its edge list is made), the vote
-// accumulator, the centres and one centre's edge distances.
+// edges and gradients (only needed while its edge list is made), the centres
+// and one centre's edge distances.
 struct circle_search_buffers {
   cv::Mat edges;       // CV_8U, Canny
   cv::Mat gradient_x;  // CV_16S, 3x3 Sobel, replicated border
   cv::Mat gradient_y;
-  std::vector<int> votes;
+  std::vector<int16_t> edge_norms;  // Canny's working memory
+  std::vector<uint8_t> edge_states;
+  std::vector<int> edge_trace;
   std::vector<int> centres;
   std::vector<float> distances;
 };
 
 // The edge list of an 8-bit one-channel plane (Canny with thresholds
 // max(1, t/2) and t, aperture 3; 3x3 Sobel gradients) for passes at
-// `resolution` (> 0). Any other plane gets an empty edge list: no pass finds
-// anything on it.
+// `resolution`. Any other plane, or one out of the edge list's range, gets an
+// empty edge list: no pass finds anything on it.
 void prepare_circle_plane(const cv::Mat& plane, double edge_threshold, double resolution,
                           circle_search_buffers& buffers, circle_plane& prepared);
 
@@ -87,7 +99,7 @@ void list_circle_edges(const cv::Mat& edges, const cv::Mat& gradient_x, const cv
 
 // Runs one pass; `circles` receives (centre x, centre y, radius) in the order
 // the circles were accepted, which is the order of their centres' votes.
-void find_circles(const circle_plane& plane, const circle_pass_settings& pass,
+void find_circles(circle_plane& plane, const circle_pass_settings& pass,
                   circle_search_buffers& buffers, std::vector<cv::Vec3f>& circles);
 
 }  // namespace pitchlog

@@ -83,9 +83,10 @@ TEST(CircleSearch, ClassicRulesDecide) {
       // a single run that no farther distance closes.
       {"one run only", first(voters, 3), {}, 20, {{20.5f, 20.5f, r_near}}, {}},
       // 7.517 closes the run of three at 3.536; the last run (one edge) loses:
-      // 1 x 3.536 < 3 x 7.517.
+      // 1 x 3.536 < 3 x 7.517. The edge 10 px right lies beyond radius 8 and
+      // votes for (21, 20) only at radius 9, where it would tie (20, 20).
       {"a farther edge closes the run",
-       join({first(voters, 3), {far_edge}}),
+       join({first(voters, 3), {far_edge}, {{10, 0, true}}}),
        {},
        20,
        {{20.5f, 20.5f, r_near}},
@@ -135,7 +136,10 @@ TEST(CircleSearch, ClassicRulesDecide) {
   circle_search_buffers buffers;
   std::vector<cv::Vec3f> circles;
   for (const row& r : rows) {
-    const circle_plane plane = scene(r.left, r.right);
+    circle_plane plane = scene(r.left, r.right);
+    // A pass of radii 3 to 9 first: the pass below starts from its votes and
+    // takes radius 9 away.
+    find_circles(plane, {2, 3, 9, r.min_distance}, buffers, circles);
     for (const bool judge_last_run : {true, false}) {
       SCOPED_TRACE(std::string(r.name) + (judge_last_run ? "" : ", last run never judged"));
       find_circles(plane, {2, 3, 8, r.min_distance, judge_last_run}, buffers, circles);
@@ -147,6 +151,46 @@ TEST(CircleSearch, ClassicRulesDecide) {
         EXPECT_EQ(circles[i][1], expected[i][1]);
         EXPECT_NEAR(circles[i][2], expected[i][2], 1e-5);
       }
+    }
+  }
+}
+
+// The edges come out as the library's Canny finds them (aperture 3,
+// thresholds max(1, t/2) and t), on the planes the cascade searches and on
+// noise, at pitchlog's threshold 3 and at 10.
+TEST(CircleSearch, EdgesAreCannys) {
+  practice::game_view normal, hard;
+  normal.screen = hard.screen = practice::game_screen::versus;
+  normal.pitcher_pose = hard.pitcher_pose = practice::pose::finish;
+  normal.ball = {true, 350.5f, 330.5f, 9.0f};
+  hard.level = practice::difficulty::hard;
+  hard.ball = {true, 340.5f, 300.5f, 12.0f, 3.0f, 5.0f};
+  hard.noise_amplitude = 4;
+  std::vector<cv::Mat> planes;
+  for (const practice::game_view& view : {normal, hard}) {
+    cv::Mat picture, ycrcb;
+    practice::render_game(view, picture);
+    cv::cvtColor(picture(cv::Rect(0, 177, 720, 302)), ycrcb, cv::COLOR_BGR2YCrCb);
+    std::vector<cv::Mat> split;
+    cv::split(ycrcb, split);
+    planes.insert(planes.end(), split.begin(), split.end());
+  }
+  cv::Mat noise(101, 77, CV_8UC1);
+  cv::randu(noise, 0, 256);
+  planes.push_back(noise);
+
+  circle_plane plane;
+  circle_search_buffers buffers;
+  for (std::size_t i = 0; i < planes.size(); ++i) {
+    for (const double t : {3.0, 10.0}) {
+      cv::Mat canny;
+      cv::Canny(planes[i], canny, std::max(1.0, t / 2), t, 3);
+      std::vector<cv::Point> expected;
+      cv::findNonZero(canny, expected);
+      prepare_circle_plane(planes[i], t, 1.0, buffers, plane);
+      std::vector<cv::Point> listed;
+      for (const circle_edge& e : plane.edge_list) listed.emplace_back(e.x, e.y);
+      EXPECT_EQ(listed, expected) << "plane " << i << ", threshold " << t;
     }
   }
 }
