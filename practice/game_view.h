@@ -23,6 +23,14 @@ enum class game_screen {
 };
 
 enum class pose { set, take_back, finish };
+
+// How hard the pitch view makes the ball search. normal: flat fills, a ball
+// that grows as it comes at the camera, nothing else round where it flies.
+// hard: textured grass and dirt, round decoys in the searched rows (the
+// batter's and the base coaches' heads and caps, round bases, a rosin bag,
+// the on-deck circle), a ball that shrinks from about 13 to about 6 px and
+// is smeared by motion blur, and pixel noise that changes from frame to frame.
+enum class difficulty { normal, hard };
 enum class half { top, bottom };
 enum class hand { right, left };
 
@@ -31,11 +39,16 @@ struct ball_view {
   float x = 0.0f;       // centre, game-picture pixels
   float y = 0.0f;
   float radius = 0.0f;  // 6 to 13 px in flight
+  // Motion blur: the ball is smeared back to (x - blur_x, y - blur_y), where
+  // it was while the picture was exposed (0, 0: sharp).
+  float blur_x = 0.0f;
+  float blur_y = 0.0f;
   bool operator==(const ball_view&) const = default;
 };
 
 struct game_view {
   game_screen screen = game_screen::title;
+  difficulty level = difficulty::normal;  // changes the versus view only
   // Versus view.
   int balls = 0;
   int strikes = 0;
