@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include <opencv2/imgproc.hpp>
 
@@ -178,23 +179,31 @@ void trace_edges(const cv::Mat& gradient_x, const cv::Mat& gradient_y, int low, 
     const int16_t* __restrict above = n - stride;
     const int16_t* __restrict below = n + stride;
     uint8_t* __restrict s = state.data() + (y + 1) * stride + 1;
-    for (int x = 0; x < cols; ++x) {
-      const int v = n[x];
-      const int vx = gx[x], vy = gy[x];
-      const int ax = vx < 0 ? -vx : vx, ay = vy < 0 ? -vy : vy;
-      const int scaled_y = ay * 32768;
-      const int horizontal = scaled_y < ax * tan_22_5;
-      const int vertical = scaled_y > ax * tan_22_5 + ax * 65536;  // tan 67.5° = tan 22.5° + 2
-      const int same_signs = (vx ^ vy) >= 0;
-      const int across_row = (v > n[x - 1]) & (v >= n[x + 1]);
-      const int across_column = (v > above[x]) & (v >= below[x]);
-      const int down_right = (v > above[x - 1]) & (v > below[x + 1]);
-      const int down_left = (v > above[x + 1]) & (v > below[x - 1]);
-      const int diagonal = (1 - horizontal) & (1 - vertical);
-      const int maximum = (horizontal & across_row) | (vertical & across_column) |
-                          (diagonal & ((same_signs & down_right) | ((1 - same_signs) & down_left)));
-      const int candidate = (v > low) & maximum;
-      s[x] = static_cast<uint8_t>(candidate + (candidate & (v > high)));
+    // Blocks without a norm above `low` hold no candidate and stay 0.
+    for (int block = 0; block < cols; block += 32) {
+      const int end = std::min(cols, block + 32);
+      int any = 0;
+      for (int x = block; x < end; ++x) any |= n[x] > low;
+      if (any == 0) continue;
+      for (int x = block; x < end; ++x) {
+        const int v = n[x];
+        const int vx = gx[x], vy = gy[x];
+        const int ax = vx < 0 ? -vx : vx, ay = vy < 0 ? -vy : vy;
+        const int scaled_y = ay * 32768;
+        const int horizontal = scaled_y < ax * tan_22_5;
+        const int vertical = scaled_y > ax * tan_22_5 + ax * 65536;  // tan 67.5° = tan 22.5° + 2
+        const int same_signs = (vx ^ vy) >= 0;
+        const int across_row = (v > n[x - 1]) & (v >= n[x + 1]);
+        const int across_column = (v > above[x]) & (v >= below[x]);
+        const int down_right = (v > above[x - 1]) & (v > below[x + 1]);
+        const int down_left = (v > above[x + 1]) & (v > below[x - 1]);
+        const int diagonal = (1 - horizontal) & (1 - vertical);
+        const int maximum =
+            (horizontal & across_row) | (vertical & across_column) |
+            (diagonal & ((same_signs & down_right) | ((1 - same_signs) & down_left)));
+        const int candidate = (v > low) & maximum;
+        s[x] = static_cast<uint8_t>(candidate + (candidate & (v > high)));
+      }
     }
   }
   // Hysteresis: from every edge, through candidates.
@@ -264,17 +273,23 @@ void list_circle_edges(const cv::Mat& edges, const cv::Mat& gradient_x, const cv
     const uint8_t* edge = edges.ptr<uint8_t>(y);
     const int16_t* gx = gradient_x.ptr<int16_t>(y);
     const int16_t* gy = gradient_y.ptr<int16_t>(y);
-    for (int x = 0; x < prepared.size.width; ++x) {
-      if (edge[x] == 0) continue;
-      circle_edge e{static_cast<int16_t>(x), static_cast<int16_t>(y), 0, 0};
-      const float vx = gx[x];
-      const float vy = gy[x];
-      if (vx != 0.0f || vy != 0.0f) {
-        const float magnitude = std::sqrt(vx * vx + vy * vy);
-        e.step_x = static_cast<int16_t>(cvRound(vx * scale / magnitude));
-        e.step_y = static_cast<int16_t>(cvRound(vy * scale / magnitude));
+    // Eight pixels at a time, skipping empty stretches whole.
+    for (int group = 0; group < prepared.size.width; group += 8) {
+      const int group_end = std::min(prepared.size.width, group + 8);
+      uint64_t eight = 0;
+      if (group_end - group == 8 && (std::memcpy(&eight, edge + group, 8), eight == 0)) continue;
+      for (int x = group; x < group_end; ++x) {
+        if (edge[x] == 0) continue;
+        circle_edge e{static_cast<int16_t>(x), static_cast<int16_t>(y), 0, 0};
+        const float vx = gx[x];
+        const float vy = gy[x];
+        if (vx != 0.0f || vy != 0.0f) {
+          const float magnitude = std::sqrt(vx * vx + vy * vy);
+          e.step_x = static_cast<int16_t>(cvRound(vx * scale / magnitude));
+          e.step_y = static_cast<int16_t>(cvRound(vy * scale / magnitude));
+        }
+        prepared.edge_list.push_back(e);
       }
-      prepared.edge_list.push_back(e);
     }
   }
   prepared.row_starts[prepared.size.height] = static_cast<int>(prepared.edge_list.size());
