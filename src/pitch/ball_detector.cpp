@@ -84,7 +84,7 @@ void run_pass(const circle_pass& pass, ball_state& ball, std::array<bool, 3>& pr
     prepared[index] = true;
   }
   const circle_pass_settings settings{pass.accumulator_threshold, pass.min_radius, pass.max_radius,
-                                      hough_min_centre_distance};
+                                      hough_min_centre_distance, ball.judge_last_run};
   find_circles(work.circle_planes[index], settings, work.circle_buffers, work.circles);
 }
 

@@ -42,6 +42,8 @@ struct ball_state {
   ball_work_images work;
   // Null (as in pitchlog): the cascade runs the classic circle search.
   circle_search_function other_search = nullptr;
+  // False only to measure the classic search's old fault (circle_pass_settings).
+  bool judge_last_run = true;
 };
 
 // The region of a burst frame searched for the ball: x0, trunc(y0 + 0.37 * H),
