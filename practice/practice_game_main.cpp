@@ -190,23 +190,22 @@ cv::Mat tile_sheet(const std::vector<std::pair<std::string, cv::Mat>>& tiles, in
   return sheet;
 }
 
-// The hard difficulty's pitch view along one pitch (a right-hander's fork),
-// every 150 ms from release, at full size: the searched rows only, since the
-// rest is the normal view.
+// The hard difficulty's pitch view at four moments of one pitch (a
+// right-hander's fork), at full size: the searched rows only, since the rest
+// is the normal view.
 int run_hard_sheet(const char* out) {
   const practice::flight path = practice::make_flight(
       pitchlog::pitch_type::fork, practice::hand::right, 7, practice::difficulty::hard);
   practice::render_cache cache;
   std::vector<std::pair<std::string, cv::Mat>> tiles;
-  for (int k = 0; k < 8; ++k) {
-    const int ms = 100 + 150 * k;
+  for (const int ms : {150, 400, 800, 1200}) {
     practice::game_view view;
     view.screen = game_screen::versus;
     view.level = practice::difficulty::hard;
     view.pitcher_pose = practice::pose::finish;
     view.ball = practice::ball_at(path, ms);
     view.noise_amplitude = hard_noise;
-    view.noise_seed = static_cast<uint32_t>(k + 1);
+    view.noise_seed = static_cast<uint32_t>(ms);
     cv::Mat picture;
     practice::render_game(view, cache, picture);
     char label[64];
