@@ -162,6 +162,9 @@ double thread_cpu_ms() {
 double time_analysis(const burst& b, const pitch_case& c, ball_state& ball) {
   std::array<cv::Mat, 11> frames;
   for (int n = 0; n < 11; ++n) b.frames[n].copyTo(frames[n]);
+  // As in pitchlog, the burst starts without the search's memory, which the
+  // previous burst's analysis freed.
+  release_ball_search_memory(ball.work);
   const double begin = thread_cpu_ms();
   ball.position = {};
   detect_ball(frames[0](region), ball);

@@ -115,23 +115,13 @@ void make_ball_work_images(ball_work_images& work, cv::Size region_size, int dep
   work.luma_plane.create(region_size, CV_MAKETYPE(depth, 1));
   work.cr_plane.create(region_size, CV_MAKETYPE(depth, 1));
   work.cb_plane.create(region_size, CV_MAKETYPE(depth, 1));
-  // The circle search's buffers at their working sizes, so that the searches
-  // of a burst reuse them instead of allocating. Edge lists grow past their
-  // reserve only on frames full of edges.
-  const auto area = static_cast<std::size_t>(region_size.area());
-  for (circle_plane& prepared : work.circle_planes) {
-    prepared.edge_list.reserve(area / 16);
-    prepared.row_starts.reserve(static_cast<std::size_t>(region_size.height) + 1);
-    prepared.votes.reserve(static_cast<std::size_t>(region_size.width + 2) *
-                           static_cast<std::size_t>(region_size.height + 2));
-  }
-  circle_search_buffers& buffers = work.circle_buffers;
-  buffers.edges.create(region_size, CV_8UC1);
-  buffers.gradient_x.create(region_size, CV_16SC1);
-  buffers.gradient_y.create(region_size, CV_16SC1);
-  buffers.centres.reserve(4096);
-  buffers.distances.reserve(1024);
   work.circles.reserve(16);
+}
+
+void release_ball_search_memory(ball_work_images& work) {
+  work.circle_planes = {};
+  work.circle_buffers = {};
+  work.circles = {};
 }
 
 void mark_ball(cv::Mat& view, const cv::Vec3f& circle) {

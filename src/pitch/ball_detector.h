@@ -22,7 +22,8 @@ struct ball_work_images {
   cv::Mat cr_plane;     // Cr
   cv::Mat cb_plane;     // Cb
   // The circle search's edge list per plane (Y, Cr, Cb), its working memory
-  // and the circles of the last pass.
+  // and the circles of the last pass: made by the first search of a burst,
+  // reused by every pass and frame of it, freed when its analysis ends.
   std::array<circle_plane, 3> circle_planes;
   circle_search_buffers circle_buffers;
   std::vector<cv::Vec3f> circles;
@@ -52,6 +53,11 @@ cv::Rect ball_search_region(cv::Point game_origin, cv::Size game_size);
 
 // (Re)makes the four work images for a search region of this size and sample depth.
 void make_ball_work_images(ball_work_images& work, cv::Size region_size, int depth);
+
+// Frees the circle search's memory (a few MB), keeping the four images: a
+// burst's analysis calls it when it ends, so that the next burst is captured
+// without it.
+void release_ball_search_memory(ball_work_images& work);
 
 // Draws the mark of one found circle (centre x, y, radius) into the view:
 // pure green, 3 px, 8-connected, each value rounded half to even.

@@ -162,9 +162,10 @@ void trace_edges(const cv::Mat& gradient_x, const cv::Mat& gradient_y, int low, 
   const int rows = gradient_x.rows, cols = gradient_x.cols, stride = cols + 2;
   // Norms and states with a border of zeros; state 1: candidate, 2: edge.
   std::vector<int16_t>& norm = buffers.edge_norms;
-  std::vector<uint8_t>& state = buffers.edge_states;
   norm.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(rows + 2), 0);
-  state.assign(norm.size(), 0);
+  buffers.edge_map.create(rows + 2, stride, CV_8UC1);
+  buffers.edge_map.setTo(0);
+  uint8_t* const state = buffers.edge_map.ptr<uint8_t>(0);
   for (int y = 0; y < rows; ++y) {
     const int16_t* gx = gradient_x.ptr<int16_t>(y);
     const int16_t* gy = gradient_y.ptr<int16_t>(y);
@@ -178,7 +179,7 @@ void trace_edges(const cv::Mat& gradient_x, const cv::Mat& gradient_y, int low, 
     const int16_t* __restrict n = norm.data() + (y + 1) * stride + 1;
     const int16_t* __restrict above = n - stride;
     const int16_t* __restrict below = n + stride;
-    uint8_t* __restrict s = state.data() + (y + 1) * stride + 1;
+    uint8_t* __restrict s = state + (y + 1) * stride + 1;
     // Blocks without a norm above `low` hold no candidate and stay 0.
     for (int block = 0; block < cols; block += 32) {
       const int end = std::min(cols, block + 32);
@@ -209,7 +210,8 @@ void trace_edges(const cv::Mat& gradient_x, const cv::Mat& gradient_y, int low, 
   // Hysteresis: from every edge, through candidates.
   std::vector<int>& trace = buffers.edge_trace;
   trace.clear();
-  for (std::size_t i = 0; i < state.size(); ++i) {
+  const std::size_t cells = norm.size();
+  for (std::size_t i = 0; i < cells; ++i) {
     if (state[i] == 2) trace.push_back(static_cast<int>(i));
   }
   const int neighbours[8] = {-stride - 1, -stride,    -stride + 1, -1,
@@ -224,12 +226,8 @@ void trace_edges(const cv::Mat& gradient_x, const cv::Mat& gradient_y, int low, 
       }
     }
   }
-  buffers.edges.create(rows, cols, CV_8UC1);
-  for (int y = 0; y < rows; ++y) {
-    const uint8_t* s = state.data() + (y + 1) * stride + 1;
-    uint8_t* e = buffers.edges.ptr<uint8_t>(y);
-    for (int x = 0; x < cols; ++x) e[x] = s[x] == 2 ? 255 : 0;
-  }
+  // The states become the edge map in place.
+  for (std::size_t i = 0; i < cells; ++i) state[i] = state[i] == 2 ? 255 : 0;
 }
 
 }  // namespace
@@ -237,7 +235,7 @@ void trace_edges(const cv::Mat& gradient_x, const cv::Mat& gradient_y, int low, 
 void prepare_circle_plane(const cv::Mat& plane, double edge_threshold, double resolution,
                           circle_search_buffers& buffers, circle_plane& prepared) {
   if (plane.empty() || plane.dims != 2 || plane.type() != CV_8UC1) {
-    list_circle_edges({}, {}, {}, resolution, prepared);
+    list_circle_edges({}, {}, {}, resolution, buffers, prepared);
     return;
   }
   // Canny with aperture 3 works on exactly these gradients.
@@ -250,15 +248,15 @@ void prepare_circle_plane(const cv::Mat& plane, double edge_threshold, double re
   };
   trace_edges(buffers.gradient_x, buffers.gradient_y, whole(std::max(1.0, edge_threshold / 2.0)),
               whole(edge_threshold), buffers);
-  list_circle_edges(buffers.edges, buffers.gradient_x, buffers.gradient_y, resolution, prepared);
+  const cv::Mat edges = buffers.edge_map(cv::Rect(1, 1, plane.cols, plane.rows));
+  list_circle_edges(edges, buffers.gradient_x, buffers.gradient_y, resolution, buffers, prepared);
 }
 
 void list_circle_edges(const cv::Mat& edges, const cv::Mat& gradient_x, const cv::Mat& gradient_y,
-                       double resolution, circle_plane& prepared) {
+                       double resolution, circle_search_buffers& buffers, circle_plane& prepared) {
   prepared.resolution = resolution > 0.0 ? resolution : 1.0;
   prepared.edge_list.clear();
-  prepared.votes_min_radius = 0;
-  prepared.votes_max_radius = -1;
+  prepared.listing = ++buffers.listings;
   const bool readable = !edges.empty() && edges.dims == 2 && edges.type() == CV_8UC1 &&
                         gradient_x.type() == CV_16SC1 && gradient_y.type() == CV_16SC1 &&
                         gradient_x.size() == edges.size() && gradient_y.size() == edges.size() &&
@@ -295,7 +293,7 @@ void list_circle_edges(const cv::Mat& edges, const cv::Mat& gradient_x, const cv
   prepared.row_starts[prepared.size.height] = static_cast<int>(prepared.edge_list.size());
 }
 
-void find_circles(circle_plane& plane, const circle_pass_settings& pass,
+void find_circles(const circle_plane& plane, const circle_pass_settings& pass,
                   circle_search_buffers& buffers, std::vector<cv::Vec3f>& circles) {
   circles.clear();
   if (plane.edge_list.empty() || pass.min_radius < 0 || pass.max_radius < pass.min_radius) return;
@@ -306,11 +304,16 @@ void find_circles(circle_plane& plane, const circle_pass_settings& pass,
   // A border of empty cells round the inner ones lets every inner cell be
   // compared with its four neighbours.
   const auto cells = static_cast<std::size_t>(stride) * static_cast<std::size_t>(rows + 2);
+  std::vector<int>& votes = buffers.votes;
   int* const inner = [&] {
-    plane.votes.resize(cells);
-    return plane.votes.data() + stride + 1;
+    if (buffers.votes_listing != plane.listing || votes.size() != cells) {
+      votes.resize(cells);
+      buffers.votes_min_radius = 0;
+      buffers.votes_max_radius = -1;
+    }
+    return votes.data() + stride + 1;
   }();
-  const int old_min = plane.votes_min_radius, old_max = plane.votes_max_radius;
+  const int old_min = buffers.votes_min_radius, old_max = buffers.votes_max_radius;
   const bool have_votes = old_min <= old_max;
   // Radii to take away and to add when starting from the last pass's votes.
   const int changed = have_votes ? std::max(0, std::min(old_max, min_r - 1) - old_min + 1) +
@@ -319,7 +322,7 @@ void find_circles(circle_plane& plane, const circle_pass_settings& pass,
                                        std::max(0, max_r - std::max(min_r, old_max + 1) + 1)
                                  : 0;
   if (!have_votes || changed >= max_r - min_r + 1) {
-    std::fill(plane.votes.begin(), plane.votes.end(), 0);
+    std::fill(votes.begin(), votes.end(), 0);
     cast_votes(plane, min_r, max_r, 1, cols, rows, stride, inner);
   } else {
     cast_votes(plane, old_min, std::min(old_max, min_r - 1), -1, cols, rows, stride, inner);
@@ -327,8 +330,9 @@ void find_circles(circle_plane& plane, const circle_pass_settings& pass,
     cast_votes(plane, min_r, std::min(max_r, old_min - 1), 1, cols, rows, stride, inner);
     cast_votes(plane, std::max(min_r, old_max + 1), max_r, 1, cols, rows, stride, inner);
   }
-  plane.votes_min_radius = min_r;
-  plane.votes_max_radius = max_r;
+  buffers.votes_listing = plane.listing;
+  buffers.votes_min_radius = min_r;
+  buffers.votes_max_radius = max_r;
   collect_centres(inner, cols, rows, stride, pass.accumulator_threshold, buffers.centres);
 
   const float run_width = static_cast<float>(plane.resolution);

@@ -36,20 +36,13 @@ struct circle_edge {
   int16_t step_y = 0;
 };
 
-// What every pass on one plane shares: the edge list, for passes at
-// `resolution`, and the votes of the last pass run on it. An edge votes at a
-// radius exactly when that radius's cell lies inside the accumulator (its
-// walk leaves it only once), so the votes for a range of radii are the sum of
-// the votes at each: a pass whose range overlaps the last one's adds and
-// removes only the radii that differ.
+// What every pass on one plane shares: its edge list, for passes at `resolution`.
 struct circle_plane {
   double resolution = 1.0;             // image pixels per accumulator cell
   cv::Size size;                       // of the plane
   std::vector<circle_edge> edge_list;  // every edge pixel, row by row, left to right
   std::vector<int> row_starts;         // edge_list index of each row's first edge; rows + 1
-  std::vector<int> votes;              // with a border of empty cells
-  int votes_min_radius = 0;            // the radii in `votes`; none when min > max
-  int votes_max_radius = -1;
+  uint64_t listing = 0;                // which listing of the buffers made it (0: none)
 };
 
 // One pass: centres need more than `accumulator_threshold` votes and a best
@@ -72,15 +65,25 @@ struct circle_pass_settings {
 };
 
 // Working memory, reused from plane to plane and pass to pass: a plane's
-// edges and gradients (only needed while its edge list is made), the centres
-// and one centre's edge distances.
+// gradients and Canny's maps (only needed while its edge list is made), the
+// vote accumulator, the centres and one centre's edge distances.
+//
+// An edge votes at a radius exactly when that radius's cell lies inside the
+// accumulator (its walk leaves it only once), so the votes for a range of
+// radii are the sum of the votes at each: a pass on the plane the votes were
+// cast for, with an overlapping range, only adds and removes the radii that
+// differ.
 struct circle_search_buffers {
-  cv::Mat edges;       // CV_8U, Canny
   cv::Mat gradient_x;  // CV_16S, 3x3 Sobel, replicated border
   cv::Mat gradient_y;
-  std::vector<int16_t> edge_norms;  // Canny's working memory
-  std::vector<uint8_t> edge_states;
+  cv::Mat edge_map;                 // CV_8U with a border: Canny's states, then its edges
+  std::vector<int16_t> edge_norms;  // with a border
   std::vector<int> edge_trace;
+  std::vector<int> votes;      // with a border of empty cells
+  uint64_t votes_listing = 0;  // the plane listing they were cast for (0: none)
+  int votes_min_radius = 0;
+  int votes_max_radius = -1;
+  uint64_t listings = 0;  // edge lists made so far
   std::vector<int> centres;
   std::vector<float> distances;
 };
@@ -95,11 +98,11 @@ void prepare_circle_plane(const cv::Mat& plane, double edge_threshold, double re
 // The edge list of an edge map (CV_8U, non-zero: edge) with its 16-bit
 // gradients (same size), for passes at `resolution`.
 void list_circle_edges(const cv::Mat& edges, const cv::Mat& gradient_x, const cv::Mat& gradient_y,
-                       double resolution, circle_plane& prepared);
+                       double resolution, circle_search_buffers& buffers, circle_plane& prepared);
 
 // Runs one pass; `circles` receives (centre x, centre y, radius) in the order
 // the circles were accepted, which is the order of their centres' votes.
-void find_circles(circle_plane& plane, const circle_pass_settings& pass,
+void find_circles(const circle_plane& plane, const circle_pass_settings& pass,
                   circle_search_buffers& buffers, std::vector<cv::Vec3f>& circles);
 
 }  // namespace pitchlog

@@ -49,7 +49,8 @@ std::vector<edge_at> first(const std::vector<edge_at>& edges, std::size_t n) {
 
 // A 60 x 40 plane holding exactly these edges around cell (20, 20) and, if
 // any, these around cell (40, 20).
-circle_plane scene(const std::vector<edge_at>& left, const std::vector<edge_at>& right) {
+circle_plane scene(const std::vector<edge_at>& left, const std::vector<edge_at>& right,
+                   circle_search_buffers& buffers) {
   cv::Mat edges = cv::Mat::zeros(40, 60, CV_8UC1);
   cv::Mat gradient_x = cv::Mat::zeros(40, 60, CV_16SC1);
   cv::Mat gradient_y = cv::Mat::zeros(40, 60, CV_16SC1);
@@ -63,7 +64,7 @@ circle_plane scene(const std::vector<edge_at>& left, const std::vector<edge_at>&
   put(left, 20, 20);
   put(right, 40, 20);
   circle_plane plane;
-  list_circle_edges(edges, gradient_x, gradient_y, 1.0, plane);
+  list_circle_edges(edges, gradient_x, gradient_y, 1.0, buffers, plane);
   return plane;
 }
 
@@ -136,7 +137,7 @@ TEST(CircleSearch, ClassicRulesDecide) {
   circle_search_buffers buffers;
   std::vector<cv::Vec3f> circles;
   for (const row& r : rows) {
-    circle_plane plane = scene(r.left, r.right);
+    const circle_plane plane = scene(r.left, r.right, buffers);
     // A pass of radii 3 to 9 first: the pass below starts from its votes and
     // takes radius 9 away.
     find_circles(plane, {2, 3, 9, r.min_distance}, buffers, circles);
