@@ -52,9 +52,9 @@ struct circle_plane {
 // The search as first written never judged the last run of a centre's
 // distances (the one no farther distance closes), so a clean ring alone in
 // the radius range, all of whose edges lie within one run, was never found:
-// the practice game's isolated balls were missed in about a fifth of frames
-// and a quarter of its pitches misnamed. pitchlog judges the last run like
-// every other; `judge_last_run` = false gives the old behaviour, for
+// on the practice game a quarter of the ball sightings were lost and one
+// pitch in seven misnamed (bench_ball_search). pitchlog judges the last run
+// like every other; `judge_last_run` = false gives the old behaviour, for
 // measuring what it costs.
 struct circle_pass_settings {
   int accumulator_threshold = 0;
