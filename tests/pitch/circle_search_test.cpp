@@ -220,9 +220,9 @@ TEST(CircleSearch, UnreadablePlanesFindNothing) {
 // The practice game's ball (covering every pixel centre within its radius),
 // alone on the dirt of the pitch view at three places: the cascade finds it in
 // the same pass with pitchlog's search as with the library's, at the same
-// centre within a pixel. (At radii between, 6.5 to 9.5, pitchlog's search
-// often finds it a few passes earlier: its runs gather more of the ring than
-// the library's 1 px window.)
+// centre within a pixel. (At radii between, 6.5 to 9.5, the two often stop
+// at different passes, at the same centre: runs and the 1 px window count the
+// ring's edges differently.)
 TEST(CircleSearch, IsolatedBallsFoundInTheLibrarysPass) {
   const cv::Rect region = ball_search_region({0, 0}, {practice::game_width, practice::game_height});
   const cv::Point2f places[] = {{330.5f, 300.5f}, {345.5f, 330.5f}, {300.5f, 400.5f}};
