@@ -221,15 +221,20 @@ int run_hard_sheet(const char* out) {
 
 // Every screen at half size in a labelled grid, several versus views among them.
 int run_sheet(int argc, char** argv) {
-  if (argc == 6 && std::string_view(argv[2]) == "--out" &&
-      std::string_view(argv[4]) == "--difficulty") {
-    practice::difficulty level = practice::difficulty::normal;
-    if (!parse_difficulty(argv[5], level))
-      return fail(std::string("bad value for --difficulty: ") + argv[5]);
-    if (level == practice::difficulty::hard) return run_hard_sheet(argv[3]);
-    argc = 4;
+  const char* out = nullptr;
+  practice::difficulty level = practice::difficulty::normal;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    const std::string_view flag = argv[i];
+    if (flag == "--out") {
+      out = argv[i + 1];
+    } else if (flag != "--difficulty") {
+      return fail("unknown option " + std::string(flag));
+    } else if (!parse_difficulty(argv[i + 1], level)) {
+      return fail(std::string("bad value for --difficulty: ") + argv[i + 1]);
+    }
   }
-  if (argc != 4 || std::string_view(argv[2]) != "--out") return fail("sheet needs --out FILE.png");
+  if (out == nullptr || argc % 2 != 0) return fail("sheet needs --out FILE.png");
+  if (level == practice::difficulty::hard) return run_hard_sheet(out);
   struct tile {
     const char* label;
     practice::game_view view;
@@ -275,7 +280,7 @@ int run_sheet(int argc, char** argv) {
     cv::putText(sheet, tiles[i].label, cv::Point(x + 2, y + 17), cv::FONT_HERSHEY_SIMPLEX, 0.5,
                 cv::Scalar(240, 240, 240), 1, cv::LINE_AA);
   }
-  if (!write_png(argv[3], sheet)) return fail(std::string("cannot write ") + argv[3]);
+  if (!write_png(out, sheet)) return fail(std::string("cannot write ") + out);
   return 0;
 }
 
