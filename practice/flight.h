@@ -43,16 +43,24 @@ struct flight {
   float start_radius = 8.0f;
   float end_radius = 12.0f;
   int duration_ms = default_flight_ms;
+  int blur_ms = 0;  // exposure smearing the ball along its path (0: sharp)
 };
 
-// The ball `ms` after release: centred on a pixel (x.5), radius growing linearly;
-// not visible before release or from `duration_ms` on.
+// The exposure of the hard difficulty's pictures: two frames at 60 Hz.
+inline constexpr int hard_blur_ms = 33;
+
+// The ball `ms` after release: centred on a pixel (x.5), radius changing
+// linearly; not visible before release or from `duration_ms` on. With a blur
+// time, smeared back to where it was that long before (never before release).
 ball_view ball_at(const flight& f, int ms);
 
 // A plausible path of this pitch type for this hand, varied by the seed:
 // straight stays on one point; fork drops 20 to 70 px and drifts at most 1 px;
 // curve breaks 8 to 45 px sideways (right on screen for a right-hander, left
-// for a left-hander), shoot the other way; both sink a little.
-flight make_flight(pitchlog::pitch_type type, hand pitcher_hand, uint64_t seed);
+// for a left-hander), shoot the other way; both sink a little. The hard
+// difficulty draws the same path, but the ball shrinks from 12.5 to 13.5 px
+// at release to 5.5 to 6.5 px at the end and is blurred over hard_blur_ms.
+flight make_flight(pitchlog::pitch_type type, hand pitcher_hand, uint64_t seed,
+                   difficulty level = difficulty::normal);
 
 }  // namespace practice

@@ -6,16 +6,20 @@
 //   practice-game expect --truth FILE ...   the reports a correct watcher prints for a truth log
 //   practice-game record --seed N ...       writes a game as a video file, with its truth log
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "practice/data_pictures.h"
 #include "practice/expected_report.h"
+#include "practice/flight.h"
 #include "practice/player.h"
 #include "practice/recorder.h"
 #include "practice/renderer.h"
@@ -42,9 +46,9 @@ const char* const usage =
     "usage: practice-game data DIR\n"
     "       practice-game render --screen NAME [--balls B --strikes S --outs O --inning N\n"
     "                            --half top|bottom --hand right|left --pose set|take_back|finish\n"
-    "                            --name TEXT --ball X,Y,R --markers --noise A --seed N]\n"
-    "                            --out FILE.png\n"
-    "       practice-game sheet --out FILE.png\n"
+    "                            --name TEXT --ball X,Y,R[,BX,BY] --markers --noise A --seed N\n"
+    "                            --difficulty normal|hard] --out FILE.png\n"
+    "       practice-game sheet --out FILE.png [--difficulty hard]\n"
     "       practice-game play [--seed N | --scenario FILE] [--x X --y Y] [--truth FILE]\n"
     "                          [--slow F]\n"
     "       practice-game expect --truth FILE [--out FILE] [--report FILE]\n"
@@ -67,14 +71,27 @@ bool parse_int(std::string_view s, int lo, int hi, int& out) {
   return true;
 }
 
+// X,Y,R, or X,Y,R,BX,BY for a ball smeared back by (BX, BY).
 bool parse_ball(std::string_view s, practice::ball_view& ball) {
-  float x = 0, y = 0, r = 0;
+  float x = 0, y = 0, r = 0, bx = 0, by = 0;
   char extra = 0;
-  if (std::sscanf(std::string(s).c_str(), "%f,%f,%f%c", &x, &y, &r, &extra) != 3) return false;
-  if (!(r > 0.0f && r < 100.0f)) return false;
-  ball = {true, x, y, r};
+  const int n =
+      std::sscanf(std::string(s).c_str(), "%f,%f,%f,%f,%f%c", &x, &y, &r, &bx, &by, &extra);
+  if (n != 3 && n != 5) return false;
+  if (!(r > 0.0f && r < 100.0f) || !(std::fabs(bx) < 100.0f && std::fabs(by) < 100.0f))
+    return false;
+  ball = {true, x, y, r, bx, by};
   return true;
 }
+
+bool parse_difficulty(std::string_view value, practice::difficulty& level) {
+  if (value != "normal" && value != "hard") return false;
+  level = value == "hard" ? practice::difficulty::hard : practice::difficulty::normal;
+  return true;
+}
+
+// The pixel noise of the hard difficulty's pictures, unless asked otherwise.
+constexpr int hard_noise = 4;
 
 bool write_png(const std::string& path, const cv::Mat& picture) {
   try {
@@ -96,6 +113,7 @@ int run_render(int argc, char** argv) {
   practice::game_view view;
   view.screen = game_screen::versus;
   std::string out;
+  bool noise_given = false;
   for (int i = 2; i < argc; ++i) {
     const std::string_view flag = argv[i];
     if (flag == "--markers") {
@@ -139,6 +157,9 @@ int run_render(int argc, char** argv) {
       ok = parse_ball(value, view.ball);
     } else if (flag == "--noise") {
       ok = parse_int(value, 0, 50, view.noise_amplitude);
+      noise_given = true;
+    } else if (flag == "--difficulty") {
+      ok = parse_difficulty(value, view.level);
     } else if (flag == "--seed") {
       ok = parse_int(value, 0, 1 << 30, n);
       view.noise_seed = static_cast<uint32_t>(n);
@@ -150,15 +171,75 @@ int run_render(int argc, char** argv) {
     if (!ok) return fail("bad value for " + std::string(flag) + ": " + std::string(value));
   }
   if (out.empty()) return fail("render needs --out FILE.png");
+  if (view.level == practice::difficulty::hard && !noise_given) view.noise_amplitude = hard_noise;
   cv::Mat picture;
   practice::render_game(view, picture);
   if (!write_png(out, picture)) return fail("cannot write " + out);
   return 0;
 }
 
+// Labelled pictures of one size, `columns` to a row.
+cv::Mat tile_sheet(const std::vector<std::pair<std::string, cv::Mat>>& tiles, int columns) {
+  constexpr int label_h = 24, gap = 8;
+  const int tile_w = tiles.at(0).second.cols, tile_h = tiles.at(0).second.rows;
+  const int rows = (static_cast<int>(tiles.size()) + columns - 1) / columns;
+  cv::Mat sheet(rows * (tile_h + label_h + gap) + gap, columns * (tile_w + gap) + gap, CV_8UC3,
+                cv::Scalar(48, 48, 48));
+  for (std::size_t i = 0; i < tiles.size(); ++i) {
+    const int x = gap + static_cast<int>(i % columns) * (tile_w + gap);
+    const int y = gap + static_cast<int>(i / columns) * (tile_h + label_h + gap);
+    tiles[i].second.copyTo(sheet(cv::Rect(x, y + label_h, tile_w, tile_h)));
+    cv::putText(sheet, tiles[i].first, cv::Point(x + 2, y + 17), cv::FONT_HERSHEY_SIMPLEX, 0.5,
+                cv::Scalar(240, 240, 240), 1, cv::LINE_AA);
+  }
+  return sheet;
+}
+
+// The hard difficulty's pitch view at four moments of one pitch (a
+// right-hander's fork), at full size: the searched rows only, since the rest
+// is the normal view.
+int run_hard_sheet(const char* out) {
+  const practice::flight path = practice::make_flight(
+      pitchlog::pitch_type::fork, practice::hand::right, 7, practice::difficulty::hard);
+  practice::render_cache cache;
+  std::vector<std::pair<std::string, cv::Mat>> tiles;
+  for (const int ms : {150, 400, 800, 1200}) {
+    practice::game_view view;
+    view.screen = game_screen::versus;
+    view.level = practice::difficulty::hard;
+    view.pitcher_pose = practice::pose::finish;
+    view.ball = practice::ball_at(path, ms);
+    view.noise_amplitude = hard_noise;
+    view.noise_seed = static_cast<uint32_t>(ms);
+    cv::Mat picture;
+    practice::render_game(view, cache, picture);
+    char label[64];
+    std::snprintf(label, sizeof label, "hard, %d ms after release, ball r %.1f", ms,
+                  view.ball.radius);
+    const cv::Rect searched(0, practice::ball_area_top, practice::game_width,
+                            practice::ball_area_height);
+    tiles.emplace_back(label, picture(searched).clone());
+  }
+  if (!write_png(out, tile_sheet(tiles, 2))) return fail(std::string("cannot write ") + out);
+  return 0;
+}
+
 // Every screen at half size in a labelled grid, several versus views among them.
 int run_sheet(int argc, char** argv) {
-  if (argc != 4 || std::string_view(argv[2]) != "--out") return fail("sheet needs --out FILE.png");
+  const char* out = nullptr;
+  practice::difficulty level = practice::difficulty::normal;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    const std::string_view flag = argv[i];
+    if (flag == "--out") {
+      out = argv[i + 1];
+    } else if (flag != "--difficulty") {
+      return fail("unknown option " + std::string(flag));
+    } else if (!parse_difficulty(argv[i + 1], level)) {
+      return fail(std::string("bad value for --difficulty: ") + argv[i + 1]);
+    }
+  }
+  if (out == nullptr || argc % 2 != 0) return fail("sheet needs --out FILE.png");
+  if (level == practice::difficulty::hard) return run_hard_sheet(out);
   struct tile {
     const char* label;
     practice::game_view view;
@@ -204,7 +285,7 @@ int run_sheet(int argc, char** argv) {
     cv::putText(sheet, tiles[i].label, cv::Point(x + 2, y + 17), cv::FONT_HERSHEY_SIMPLEX, 0.5,
                 cv::Scalar(240, 240, 240), 1, cv::LINE_AA);
   }
-  if (!write_png(argv[3], sheet)) return fail(std::string("cannot write ") + argv[3]);
+  if (!write_png(out, sheet)) return fail(std::string("cannot write ") + out);
   return 0;
 }
 

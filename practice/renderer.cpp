@@ -11,6 +11,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "practice/flight.h"
+
 namespace practice {
 namespace {
 
@@ -257,6 +259,102 @@ void draw_batter(cv::Mat& img) {
   fill(img, {{468, 229}, {482, 229}, {482, 235}, {468, 235}}, batter_kit.cap);
 }
 
+// ---- The hard difficulty's pitch view --------------------------------------
+
+// A value in [-1, 1) fixed by a pixel and a layer, the same on every platform.
+float hashed_unit(int x, int y, uint64_t layer) {
+  seeded_random r{(uint64_t(uint32_t(x)) << 32 | uint32_t(y)) ^ (layer * 0xD1B54A32D192ED03ull)};
+  return static_cast<float>(next_random(r) >> 40) / static_cast<float>(1 << 23) - 1.0f;
+}
+
+// A field of hashed values: per pixel (cell 1) or smooth blotches (larger
+// cells, bicubic between them).
+cv::Mat hashed_field(cv::Size size, int cell, uint64_t layer) {
+  const cv::Size cells((size.width + cell - 1) / cell + 1, (size.height + cell - 1) / cell + 1);
+  cv::Mat coarse(cells, CV_32F);
+  for (int y = 0; y < cells.height; ++y)
+    for (int x = 0; x < cells.width; ++x) coarse.at<float>(y, x) = hashed_unit(x, y, layer);
+  if (cell == 1) return coarse(cv::Rect({0, 0}, size)).clone();
+  cv::Mat field;
+  cv::resize(coarse, field, {cells.width * cell, cells.height * cell}, 0, 0, cv::INTER_CUBIC);
+  return field(cv::Rect({0, 0}, size)).clone();
+}
+
+bool same_colour(const cv::Vec3b& pixel, const cv::Scalar& colour) {
+  return pixel[0] == colour[0] && pixel[1] == colour[1] && pixel[2] == colour[2];
+}
+
+// Grass with mowing stripes, fine blades and blotches; dirt with grit,
+// blotches and pebbles. Only pixels still of the flat grass, dirt or mound
+// colour change, from the top of the searched rows down.
+void texture_ground(cv::Mat& img) {
+  constexpr int top = ball_area_top - 30;
+  const cv::Size size = img.size();
+  cv::Mat blades = hashed_field(size, 1, 1);
+  cv::GaussianBlur(blades, blades, {3, 3}, 0);
+  const cv::Mat grit = hashed_field(size, 1, 2);
+  const cv::Mat blotches = hashed_field(size, 24, 3);
+  constexpr float channel_weight[3] = {0.9f, 1.0f, 1.1f};
+  for (int y = top; y < size.height; ++y) {
+    auto* row = img.ptr<cv::Vec3b>(y);
+    for (int x = 0; x < size.width; ++x) {
+      float delta = 0.0f;
+      if (same_colour(row[x], grass)) {
+        // Stripes 36 px wide, slanting as seen from behind the plate.
+        const bool light_stripe = ((x + (y - top) / 2) / 36) % 2 == 0;
+        delta = (light_stripe ? 6.0f : -6.0f) + 9.0f * blades.at<float>(y, x) +
+                8.0f * blotches.at<float>(y, x);
+      } else if (same_colour(row[x], dirt) || same_colour(row[x], mound)) {
+        delta = 11.0f * grit.at<float>(y, x) + 9.0f * blotches.at<float>(y, x);
+      } else {
+        continue;
+      }
+      for (int c = 0; c < 3; ++c)
+        row[x][c] = cv::saturate_cast<uint8_t>(row[x][c] + delta * channel_weight[c]);
+    }
+  }
+  // Pebbles: small dark and light spots on the dirt.
+  for (int i = 0; i < 160; ++i) {
+    const int x = static_cast<int>((hashed_unit(i, 0, 4) + 1.0f) * 0.5f * size.width);
+    const int y =
+        top + static_cast<int>((hashed_unit(i, 1, 4) + 1.0f) * 0.5f * (size.height - top));
+    const cv::Vec3b under = img.at<cv::Vec3b>(y, x);
+    if (std::abs(under[2] - static_cast<int>(dirt[2])) > 30) continue;
+    const double shade = i % 3 == 0 ? 1.35 : 0.7;
+    cv::circle(img, {x, y}, 1, cv::Scalar(under[0], under[1], under[2]) * shade, cv::FILLED,
+               cv::LINE_AA);
+  }
+}
+
+// A base coach seen from afar, feet at (x, y): a round head under a round cap.
+void draw_coach(cv::Mat& img, int x, int y, const kit_colours& kit) {
+  fill(img, {{x - 6, y - 26}, {x - 1, y - 26}, {x - 2, y}, {x - 7, y}}, kit.pants);
+  fill(img, {{x + 1, y - 26}, {x + 6, y - 26}, {x + 7, y}, {x + 2, y}}, kit.pants);
+  fill(img, {{x - 9, y - 50}, {x + 9, y - 50}, {x + 7, y - 25}, {x - 7, y - 25}}, kit.shirt);
+  cv::circle(img, {x, y - 57}, 7, kit.skin, cv::FILLED, cv::LINE_AA);
+  cv::ellipse(img, {x, y - 60}, {8, 6}, 0, 180, 360, kit.cap, cv::FILLED, cv::LINE_AA);
+}
+
+// Round things where the ball is searched: bases, a rosin bag, the on-deck
+// circle and two base coaches.
+void draw_round_decoys(cv::Mat& img) {
+  cv::circle(img, {110, 420}, 13, chalk, 2, cv::LINE_AA);  // on-deck circle
+  for (const cv::Point base : {cv::Point(62, 300), cv::Point(655, 296)}) {
+    cv::circle(img, base, 7, white, cv::FILLED, cv::LINE_AA);
+    cv::circle(img, base + cv::Point(1, 1), 7, chalk * 0.85, 1, cv::LINE_AA);
+  }
+  cv::circle(img, {232, 262}, 5, cv::Scalar(232, 236, 240), cv::FILLED, cv::LINE_AA);  // rosin
+  draw_coach(img, 66, 262, batter_kit);
+  draw_coach(img, 650, 258, pitcher_kit);
+}
+
+// The batter with a round head under a round helmet.
+void draw_round_headed_batter(cv::Mat& img) {
+  draw_batter(img);
+  cv::circle(img, {492, 240}, 8, batter_kit.skin, cv::FILLED, cv::LINE_AA);
+  cv::ellipse(img, {492, 236}, {10, 8}, 0, 180, 360, batter_kit.cap, cv::FILLED, cv::LINE_AA);
+}
+
 // ---- Versus view panels ---------------------------------------------------
 
 // Count panel, top left: rows of lamps for balls, strikes and outs, and the
@@ -483,6 +581,16 @@ void draw_versus_base(cv::Mat& img) {
   draw_name_plate_frame(img);
 }
 
+void draw_hard_versus_base(cv::Mat& img) {
+  img.create(game_height, game_width, CV_8UC3);
+  draw_stadium(img);
+  texture_ground(img);
+  draw_round_decoys(img);
+  draw_round_headed_batter(img);
+  draw_count_panel_frame(img);
+  draw_name_plate_frame(img);
+}
+
 void draw_screen_base(game_screen screen, cv::Mat& img) {
   img.create(game_height, game_width, CV_8UC3);
   switch (screen) {
@@ -525,10 +633,13 @@ const cv::Mat& screen_layer(render_cache& cache, game_screen screen) {
   return layer;
 }
 
-const cv::Mat& versus_layer(render_cache& cache, pose p, hand h) {
-  cv::Mat& layer = cache.versus_poses[2 * static_cast<int>(p) + static_cast<int>(h)];
+const cv::Mat& versus_layer(render_cache& cache, pose p, hand h, difficulty level) {
+  const int index = 2 * static_cast<int>(p) + static_cast<int>(h);
+  const bool hard = level == difficulty::hard;
+  cv::Mat& layer = hard ? cache.hard_versus_poses[index] : cache.versus_poses[index];
   if (layer.empty()) {
-    screen_layer(cache, game_screen::versus).copyTo(layer);
+    if (hard && cache.hard_versus.empty()) draw_hard_versus_base(cache.hard_versus);
+    (hard ? cache.hard_versus : screen_layer(cache, game_screen::versus)).copyTo(layer);
     draw_pitcher(layer, p, h);
   }
   return layer;
@@ -536,7 +647,7 @@ const cv::Mat& versus_layer(render_cache& cache, pose p, hand h) {
 
 // The versus view's changing parts, over the cached stadium, batter and pitcher.
 void draw_versus(const game_view& view, render_cache& cache, cv::Mat& picture) {
-  versus_layer(cache, view.pitcher_pose, view.pitcher_hand).copyTo(picture);
+  versus_layer(cache, view.pitcher_pose, view.pitcher_hand, view.level).copyTo(picture);
   draw_count_lamps(picture, view.balls, view.strikes, view.outs);
   if (view.show_inning_sign) draw_inning_sign(picture, view.inning_half);
   draw_inning_number(picture, view.inning);
@@ -573,13 +684,20 @@ cv::Point2f snapped_centre(const ball_view& ball) {
 cv::Rect ball_area(const game_view& view, cv::Size size) {
   if (view.screen != game_screen::versus || !view.ball.visible) return {};
   const cv::Point2f c = snapped_centre(view.ball);
-  return ball_bounds(c.x, c.y, view.ball.radius, size);
+  const cv::Rect head = ball_bounds(c.x, c.y, view.ball.radius, size);
+  if (view.ball.blur_x == 0.0f && view.ball.blur_y == 0.0f) return head;
+  return head | ball_bounds(c.x - view.ball.blur_x, c.y - view.ball.blur_y, view.ball.radius, size);
 }
 
 void draw_flying_ball(const game_view& view, cv::Mat& picture) {
   if (view.screen != game_screen::versus || !view.ball.visible) return;
   const cv::Point2f c = snapped_centre(view.ball);
-  draw_ball(picture, c.x, c.y, view.ball.radius, ball_white);
+  if (view.ball.blur_x == 0.0f && view.ball.blur_y == 0.0f) {
+    draw_ball(picture, c.x, c.y, view.ball.radius, ball_white);
+  } else {
+    draw_blurred_ball(picture, c.x, c.y, view.ball.radius, view.ball.blur_x, view.ball.blur_y,
+                      ball_white);
+  }
 }
 
 void draw_ball(cv::Mat& picture, float x, float y, float radius, const cv::Scalar& colour) {
@@ -600,6 +718,38 @@ void draw_ball(cv::Mat& picture, float x, float y, float radius, const cv::Scala
       const float shade = 1.0f - 0.07f * (1.0f + (dx + dy) / (1.41421356f * radius));
       for (int c = 0; c < 3; ++c) {
         const float lit = static_cast<float>(colour[c]) * shade;
+        row[i][c] = cv::saturate_cast<uint8_t>(row[i][c] + cover * (lit - row[i][c]));
+      }
+    }
+  }
+}
+
+void draw_blurred_ball(cv::Mat& picture, float x, float y, float radius, float blur_x, float blur_y,
+                       const cv::Scalar& colour) {
+  if (picture.type() != CV_8UC3 || !std::isfinite(blur_x) || !std::isfinite(blur_y)) return;
+  const cv::Rect bounds = ball_bounds(x, y, radius, picture.size()) |
+                          ball_bounds(x - blur_x, y - blur_y, radius, picture.size());
+  if (bounds.empty()) return;
+  // The exposure as eight sharp balls along the path, each covering an
+  // eighth; the shading follows the ball.
+  constexpr int samples = 8;
+  const float rim = radius + 0.5f;
+  for (int j = bounds.y; j < bounds.y + bounds.height; ++j) {
+    auto* row = picture.ptr<cv::Vec3b>(j);
+    for (int i = bounds.x; i < bounds.x + bounds.width; ++i) {
+      float cover = 0.0f;
+      float shade = 0.0f;
+      for (int k = 0; k < samples; ++k) {
+        const float back = static_cast<float>(k) / (samples - 1);
+        const float dx = static_cast<float>(i) - (x - blur_x * back);
+        const float dy = static_cast<float>(j) - (y - blur_y * back);
+        const float c = std::clamp(rim + 0.5f - std::sqrt(dx * dx + dy * dy), 0.0f, 1.0f);
+        cover += c / samples;
+        shade += c / samples * (1.0f - 0.07f * (1.0f + (dx + dy) / (1.41421356f * radius)));
+      }
+      if (cover <= 0.0f) continue;
+      for (int c = 0; c < 3; ++c) {
+        const float lit = static_cast<float>(colour[c]) * shade / cover;
         row[i][c] = cv::saturate_cast<uint8_t>(row[i][c] + cover * (lit - row[i][c]));
       }
     }

@@ -31,6 +31,8 @@ inline constexpr float marker_radius = 9.0f;
 struct render_cache {
   std::array<cv::Mat, screen_count> screens;
   std::array<cv::Mat, 6> versus_poses;  // index: 2 * pose + hand
+  cv::Mat hard_versus;                  // the hard difficulty's versus view without pitcher
+  std::array<cv::Mat, 6> hard_versus_poses;
 };
 
 // Makes `picture` the 720 x 480 CV_8UC3 (BGR) game picture of `view`.
@@ -46,6 +48,10 @@ void add_pixel_noise(cv::Mat& picture, int amplitude, uint32_t seed);
 // Draws a shaded, anti-aliased, filled ball centred exactly at (x, y) that
 // covers every pixel centre within `radius`, like a filled cv::circle.
 void draw_ball(cv::Mat& picture, float x, float y, float radius, const cv::Scalar& colour);
+
+// The same ball smeared by motion blur from (x - blur_x, y - blur_y) to (x, y).
+void draw_blurred_ball(cv::Mat& picture, float x, float y, float radius, float blur_x, float blur_y,
+                       const cv::Scalar& colour);
 
 // The pixels of a `size` picture that the flying ball of `view` may change
 // (empty when none shows). Without pixel noise, the picture of `view` is that

@@ -1,6 +1,7 @@
 #include "pitch/ball_detector.h"
 
 #include <array>
+#include <cstddef>
 #include <vector>
 
 #include <opencv2/imgproc.hpp>
@@ -64,6 +65,29 @@ const cv::Mat& plane_of(const ball_work_images& work, plane source) {
   return work.cb_plane;
 }
 
+// The circles of one pass. The classic search prepares each plane's edges,
+// gradients and edge list the first time a pass of this frame needs them.
+void run_pass(const circle_pass& pass, ball_state& ball, std::array<bool, 3>& prepared) {
+  ball_work_images& work = ball.work;
+  const cv::Mat& source = plane_of(work, pass.source);
+  if (ball.other_search != nullptr) {
+    // cv::HoughCircles leaves its output as it was when it finds nothing.
+    work.circles.clear();
+    ball.other_search(source, hough_resolution, hough_min_centre_distance, hough_edge_threshold,
+                      pass.accumulator_threshold, pass.min_radius, pass.max_radius, work.circles);
+    return;
+  }
+  const auto index = static_cast<std::size_t>(pass.source);
+  if (!prepared[index]) {
+    prepare_circle_plane(source, hough_edge_threshold, hough_resolution, work.circle_buffers,
+                         work.circle_planes[index]);
+    prepared[index] = true;
+  }
+  const circle_pass_settings settings{pass.accumulator_threshold, pass.min_radius, pass.max_radius,
+                                      hough_min_centre_distance, ball.judge_last_run};
+  find_circles(work.circle_planes[index], settings, work.circle_buffers, work.circles);
+}
+
 // The work images fit this view: same size, three 8-bit-per-sample planes
 // ready, and a view of the same sample type as the YCrCb image.
 bool work_images_fit(const ball_work_images& work, const cv::Mat& view) {
@@ -91,6 +115,13 @@ void make_ball_work_images(ball_work_images& work, cv::Size region_size, int dep
   work.luma_plane.create(region_size, CV_MAKETYPE(depth, 1));
   work.cr_plane.create(region_size, CV_MAKETYPE(depth, 1));
   work.cb_plane.create(region_size, CV_MAKETYPE(depth, 1));
+  work.circles.reserve(16);
+}
+
+void release_ball_search_memory(ball_work_images& work) {
+  work.circle_planes = {};
+  work.circle_buffers = {};
+  work.circles = {};
 }
 
 void mark_ball(cv::Mat& view, const cv::Vec3f& circle) {
@@ -98,13 +129,13 @@ void mark_ball(cv::Mat& view, const cv::Vec3f& circle) {
   cv::circle(view, centre, cvRound(circle[2]), cv::Scalar(0, 255, 0), 3, cv::LINE_8, 0);
 }
 
-void detect_ball(cv::Mat search_region, ball_state& ball) {
+int detect_ball(cv::Mat search_region, ball_state& ball) {
   // Only an x of exactly 0 asks for a search; NaN does not.
-  if (!(ball.position.x == 0.0f)) return;
+  if (!(ball.position.x == 0.0f)) return 0;
   // A clipped or foreign view (game picture at the desktop's edge, a missing
   // frame) is a frame without a ball.
   ball_work_images& work = ball.work;
-  if (!work_images_fit(work, search_region)) return;
+  if (!work_images_fit(work, search_region)) return 0;
 
   // Both write into the preallocated work images; neither reallocates them
   // because sizes and types were checked above.
@@ -113,18 +144,17 @@ void detect_ball(cv::Mat search_region, ball_state& ball) {
   constexpr std::array<int, 6> channel_pairs{0, 0, 1, 1, 2, 2};
   cv::mixChannels(&work.ycrcb_image, 1, planes.data(), planes.size(), channel_pairs.data(), 3);
 
-  std::vector<cv::Vec3f> circles;
-  for (const circle_pass& pass : circle_passes) {
-    cv::HoughCircles(plane_of(work, pass.source), circles, cv::HOUGH_GRADIENT, hough_resolution,
-                     hough_min_centre_distance, hough_edge_threshold, pass.accumulator_threshold,
-                     pass.min_radius, pass.max_radius);
+  std::array<bool, 3> prepared{};
+  for (std::size_t i = 0; i < circle_passes.size(); ++i) {
+    run_pass(circle_passes[i], ball, prepared);
     // Every circle is marked; the last one listed (the weakest) is kept.
-    for (const cv::Vec3f& circle : circles) {
+    for (const cv::Vec3f& circle : work.circles) {
       mark_ball(search_region, circle);
       ball.position = {circle[0], circle[1]};
     }
-    if (ball.position.x != 0.0f) return;
+    if (ball.position.x != 0.0f) return static_cast<int>(i) + 1;
   }
+  return 0;
 }
 
 void search_ball(cv::Mat& frame, const cv::Rect& region, ball_state& ball) {

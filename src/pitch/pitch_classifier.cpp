@@ -110,6 +110,7 @@ void track_ball(std::span<cv::Mat> frames_3_to_11, const cv::Rect& search_region
     ended = !next_track_point(track, k, {ball.position.x, ball.position.y}, rejection_count);
   }
   ball.position = {};
+  release_ball_search_memory(ball.work);
 }
 
 pitch_type classify_pitch(const ball_track& track, pitcher_hand hand) {

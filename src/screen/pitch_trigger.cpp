@@ -31,6 +31,8 @@ bool take_burst(const platform& p, cv::Mat& scene_frame, const cv::Rect& search_
   search_ball(burst.frames[1], search_region, ball);
   trigger.first_ball_position = ball.position;
   if (trigger.first_ball_position.x == 0.0f) {
+    // The search's memory lives for one burst, as it does for a pitch.
+    release_ball_search_memory(ball.work);
     release_burst(burst);
     return false;
   }

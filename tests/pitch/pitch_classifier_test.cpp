@@ -306,6 +306,11 @@ TEST_F(TrackBall, FollowsTheBallAndReleasesEveryFrame) {
   }
   EXPECT_EQ(ball.position.x, 0.0f);
   EXPECT_EQ(ball.position.y, 0.0f);
+  // The search's memory goes with the burst; the work images stay.
+  EXPECT_EQ(ball.work.circle_buffers.votes.capacity(), 0u);
+  EXPECT_EQ(ball.work.circle_planes[0].edge_list.capacity(), 0u);
+  EXPECT_TRUE(ball.work.circle_buffers.gradient_x.empty());
+  EXPECT_FALSE(ball.work.luma_plane.empty());
   EXPECT_EQ(classify_pitch(track, pitcher_hand::right), pitch_type::curve);
   EXPECT_EQ(classify_pitch(track, pitcher_hand::left), pitch_type::shoot);
 }
