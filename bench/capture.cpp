@@ -18,11 +18,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "practice/process.h"
 #include "control/capture/linux/x11_grab.h"
 #include "control/capture/row_pack.h"
 #include "control/capture/screen_capture.h"
 #include "control/templates/template_store.h"
+#include "practice/process.h"
 #include "reference_write.h"
 
 namespace fs = std::filesystem;

@@ -32,7 +32,7 @@ struct process_spec {
   std::filesystem::path dir = {};      // working folder; empty: the caller's
   std::vector<std::pair<std::string, std::string>> env = {};  // set in the child
   std::vector<std::string> unset_env = {};                    // removed in the child
-  int input_fd = -1;  // standard input; -1: /dev/null
+  int input_fd = -1;                                          // standard input; -1: /dev/null
   // Relative to the caller's working folder, not `dir`:
   std::filesystem::path output = {};  // standard output into this file (emptied); empty: /dev/null
   std::filesystem::path errors = {};  // standard error into this file; empty: with the output
@@ -50,8 +50,7 @@ std::optional<int> wait_process(pid_t pid, std::chrono::milliseconds limit);
 // Sends `signal` (to the group for a process in its own group), waits up to
 // `limit`, then kills it; reaps it and returns its wait status.
 int stop_process(pid_t pid, int signal = SIGTERM,
-                 std::chrono::milliseconds limit = std::chrono::seconds(10),
-                 bool group = false);
+                 std::chrono::milliseconds limit = std::chrono::seconds(10), bool group = false);
 
 // Runs the program to its end, killed after `limit`: its wait status, or
 // nothing when it had to be killed.

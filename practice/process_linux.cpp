@@ -49,11 +49,11 @@ bool redirect(const char* path, int flags, int target) {
   const bool in = spec.input_fd >= 0 ? dup2(spec.input_fd, STDIN_FILENO) >= 0
                                      : redirect("/dev/null", O_RDONLY, STDIN_FILENO);
   const char* out = spec.output.empty() ? "/dev/null" : spec.output.c_str();
-  const bool outputs = redirect(out, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO) &&
-                       (spec.errors.empty() ? dup2(STDOUT_FILENO, STDERR_FILENO) >= 0
-                                            : redirect(spec.errors.c_str(),
-                                                       O_WRONLY | O_CREAT | O_TRUNC,
-                                                       STDERR_FILENO));
+  const bool outputs =
+      redirect(out, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO) &&
+      (spec.errors.empty()
+           ? dup2(STDOUT_FILENO, STDERR_FILENO) >= 0
+           : redirect(spec.errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO));
   if (!in || !outputs) _exit(126);
   // After the redirections, so that their paths are the caller's.
   if (!spec.dir.empty() && chdir(spec.dir.c_str()) != 0) _exit(126);

@@ -126,8 +126,8 @@ TEST_F(live_run, pitchlog_records_every_pitch_of_the_practice_game_as_thrown) {
   EXPECT_TRUE(test_support::wait_for_file(
       dir.path() / "text.txt",
       [&](const std::string& text) {
-        return test_support::count_of(text, pitchlog::to_shift_jis("[後攻チームの投手の配球記録]")) ==
-                   thrown &&
+        return test_support::count_of(
+                   text, pitchlog::to_shift_jis("[後攻チームの投手の配球記録]")) == thrown &&
                text.ends_with("\n\n\n\n");
       },
       std::chrono::seconds(20)));
@@ -212,7 +212,8 @@ TEST_F(live_run, without_the_window_module_the_burst_is_written_to_files_and_ent
   const pid_t game = play("200", "100");
 
   EXPECT_TRUE(test_support::wait_for_file(
-      console, [](const std::string& said) { return said.find("press Enter") != std::string::npos; },
+      console,
+      [](const std::string& said) { return said.find("press Enter") != std::string::npos; },
       std::chrono::seconds(30)))
       << read_file(console);
   // Enter goes only to a pitchlog still waiting: a pipe nobody reads would

@@ -49,8 +49,8 @@ TEST(ball_search, finds_no_circle_without_a_ball) {
   for (pose p : {pose::set, pose::take_back, pose::finish}) {
     for (hand h : {hand::right, hand::left}) {
       for (int count : {0, 5, 11}) {
-        SCOPED_TRACE(testing::Message() << "pose " << int(p) << " hand " << int(h) << " count "
-                                        << count);
+        SCOPED_TRACE(testing::Message()
+                     << "pose " << int(p) << " hand " << int(h) << " count " << count);
         game_view v = versus(p, h);
         v.balls = count % 4;
         v.strikes = count % 3;
@@ -80,8 +80,8 @@ TEST(ball_search, finds_the_ball_at_every_radius_along_pitch_paths) {
         game_view v = versus(pose::finish, h);
         v.ball = {true, 350.0f + dx + 0.25f * (n % 4), 177.0f + row + 0.3f * (n % 3),
                   static_cast<float>(radius)};
-        SCOPED_TRACE(testing::Message() << "radius " << radius << " drawn at (" << v.ball.x
-                                        << ", " << v.ball.y << ") hand " << int(h));
+        SCOPED_TRACE(testing::Message() << "radius " << radius << " drawn at (" << v.ball.x << ", "
+                                        << v.ball.y << ") hand " << int(h));
         practice::render_game(v, cache, picture);
         const std::optional<cv::Point2f> found = find_ball(picture);
         ASSERT_TRUE(found);
@@ -128,9 +128,9 @@ TEST(ball_search, finds_the_ball_in_every_burst_frame) {
           const int t = phase + k * period;
           const std::optional<game_view> v = practice::view_at(s, p.time_ms + t);
           ASSERT_TRUE(v && v->ball.visible);
-          SCOPED_TRACE(testing::Message() << "pitch " << p.n << " at " << t << " ms: drawn ("
-                                          << v->ball.x << ", " << v->ball.y << ") r "
-                                          << v->ball.radius);
+          SCOPED_TRACE(testing::Message()
+                       << "pitch " << p.n << " at " << t << " ms: drawn (" << v->ball.x << ", "
+                       << v->ball.y << ") r " << v->ball.radius);
           practice::render_game(*v, layers, picture);
           const std::optional<cv::Point2f> found = find_ball(picture);
           ASSERT_TRUE(found);

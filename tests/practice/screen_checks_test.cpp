@@ -199,7 +199,8 @@ const cv::Size game_size(practice::game_width, practice::game_height);
 
 // The score of a check on the game picture alone, at (0, 0); a check whose
 // region the locator computes is matched over the whole picture.
-double score_of(const cv::Mat& picture, const cv::Mat& reference, const pitchlog::template_check& c) {
+double score_of(const cv::Mat& picture, const cv::Mat& reference,
+                const pitchlog::template_check& c) {
   if (c.w == pitchlog::computed)
     return pitchlog::match_template(picture, cv::Rect({}, game_size), reference).best_score;
   return pitchlog::check_score(picture, reference, c, {0, 0}, game_size);

@@ -191,7 +191,7 @@ TEST_F(wine_capture, desktop_lands_in_capture_bmp_and_console_text_is_code_page_
   EXPECT_EQ(read_file(work_.path() / "stdout.txt"), expected_console);
 
   const std::string bmp = read_file(work_.path() / "capture.bmp");
-  const uint32_t stride = 4100;  // 3 * 1366 = 4098, padded to a multiple of 4
+  const uint32_t stride = 4100;           // 3 * 1366 = 4098, padded to a multiple of 4
   const uint32_t image_size = 3'148'800;  // 4100 * 768
   ASSERT_EQ(bmp.size(), 54u + image_size);
 
