@@ -17,12 +17,14 @@ namespace {
 // report: each report line goes to the console and then to text.txt, and an
 // end between the two would leave the console a line ahead of the file. While
 // a report is written such a signal is noted, and delivered once the report is
-// whole. Signal state is process-wide by nature, hence these two globals.
+// whole; a second one ends the run at once, so that a console that no longer
+// takes output cannot keep the process alive. Signal state is process-wide by
+// nature, hence these two globals.
 volatile std::sig_atomic_t writing_report = 0;
 volatile std::sig_atomic_t held_signal = 0;
 
 void end_between_reports(int signal) {
-  if (writing_report != 0) {
+  if (writing_report != 0 && held_signal == 0) {
     held_signal = signal;
     return;
   }
