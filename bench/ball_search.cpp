@@ -29,8 +29,8 @@
 #include "pitch/ball_detector.h"
 #include "pitch/pitch_classifier.h"
 #include "practice/flight.h"
+#include "practice/library_circle_search.h"
 #include "practice/renderer.h"
-#include "tests/support/library_circle_search.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ struct search_kind {
 const search_kind searches[] = {
     {"pitchlog's classic search", nullptr, true, true},
     {"classic, last run never judged", nullptr, false, false},
-    {"OpenCV 4.6 cv::HoughCircles", test_support::library_circle_search, true, true},
+    {"OpenCV 4.6 cv::HoughCircles", practice::library_circle_search, true, true},
 };
 constexpr std::size_t search_count = std::size(searches);
 

@@ -18,11 +18,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "bench_xvfb.h"
 #include "control/capture/linux/x11_grab.h"
 #include "control/capture/row_pack.h"
 #include "control/capture/screen_capture.h"
 #include "control/templates/template_store.h"
+#include "practice/process.h"
 #include "reference_write.h"
 
 namespace fs = std::filesystem;
@@ -105,12 +105,12 @@ void register_steps(x11_grabber& shared, x11_grab& plain, screen_grab& grab, pla
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  bench::xvfb server;
-  if (!server.start()) {
-    std::cerr << "bench_capture: cannot start Xvfb\n";
+  practice::xvfb server(1920, 1080);
+  if (server.display().empty()) {
+    std::cerr << "bench_capture: " << server.failure() << "\n";
     return 1;
   }
-  setenv("DISPLAY", server.display.c_str(), 1);
+  setenv("DISPLAY", server.display().c_str(), 1);
   const fs::path previous = fs::current_path();
   const fs::path dir = fs::temp_directory_path() / ("pitchlog-bench-" + std::to_string(getpid()));
   fs::create_directory(dir);
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     screen_grab plain_grab;
     if (!grab_when_ready(plain, plain_grab) || !grab_when_ready(shared, grab) ||
         x11_grabber_fetch(*shared.grabber) != x11_fetch::shared_memory) {
-      std::cerr << "bench_capture: no MIT-SHM grab of " << server.display << "\n";
+      std::cerr << "bench_capture: no MIT-SHM grab of " << server.display() << "\n";
     } else {
       platform p;
       p.grab_screen = [&](screen_grab& g) { return grab_x11_screen(shared, g); };

@@ -42,7 +42,6 @@
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "bench/bench_xvfb.h"
 #include "bench/reference_write.h"
 #include "control/capture/linux/x11_grab.h"
 #include "control/capture/screen_capture.h"
@@ -50,6 +49,7 @@
 #include "control/templates/template_store.h"
 #include "practice/data_pictures.h"
 #include "practice/desktop.h"
+#include "practice/process.h"
 #include "practice/scenario.h"
 #include "screen/capture_frame.h"
 #include "screen/game_area_locator.h"
@@ -98,32 +98,16 @@ std::string load_average() {
 
 // Starts `argv` in `dir` with standard input, output and error on /dev/null.
 pid_t spawn(const fs::path& dir, const std::vector<std::string>& argv) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int devnull = open("/dev/null", O_RDWR);
-    dup2(devnull, STDIN_FILENO);
-    dup2(devnull, STDOUT_FILENO);
-    dup2(devnull, STDERR_FILENO);
-    if (chdir(dir.c_str()) != 0) _exit(127);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  return pid;
+  return practice::start_process({.argv = argv, .dir = dir});
 }
 
 void stop(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  waitpid(pid, nullptr, 0);
+  practice::stop_process(pid);
 }
 
 // User + system time of a running process, in ms, from its own accounting.
 double process_cpu_ms(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string text = practice::read_file("/proc/" + std::to_string(pid) + "/stat");
   const size_t close = text.rfind(')');  // the command name may hold spaces
   if (close == std::string::npos) return -1.0;
   std::istringstream fields(text.substr(close + 2));
@@ -240,28 +224,10 @@ bool measure_capture(figures& f) {
 int run_with_env(const std::vector<std::string>& argv,
                  const std::vector<std::pair<std::string, std::string>>& env, const fs::path& out,
                  int seconds) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setpgid(0, 0);
-    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    const int devnull = open("/dev/null", O_RDWR);
-    dup2(devnull, STDIN_FILENO);
-    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
-    dup2(devnull, STDERR_FILENO);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  for (int i = 0; i < seconds * 10; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  kill(-pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  return -1;
+  const std::optional<int> status = practice::run_process(
+      {.argv = argv, .env = env, .output = out, .errors = "/dev/null", .own_group = true},
+      std::chrono::seconds(seconds));
+  return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
 }
 
 // capture-overhead.exe under Wine on this process's display, in a Wine prefix
@@ -486,23 +452,12 @@ int run_practice_game() {
 
 // Runs the practice game in a child (so that its peak memory is its own).
 bool measure_practice_game(figures& f) {
-  int out[2];
-  if (pipe(out) != 0) return false;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    execl("/proc/self/exe", "bench_figures", "--practice-game", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(out[1]);
-  std::string text;
-  std::array<char, 4096> chunk;
-  for (ssize_t n; (n = read(out[0], chunk.data(), chunk.size())) > 0;) text.append(chunk.data(), n);
-  close(out[0]);
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    return false;
+  const fs::path output = make_work_dir("practice-game") / "figures.txt";
+  const std::optional<int> status = practice::run_process(
+      {.argv = {"/proc/self/exe", "--practice-game"}, .output = output}, std::chrono::minutes(30));
+  const std::string text = practice::read_file(output);
+  fs::remove_all(output.parent_path());
+  if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0) return false;
   std::istringstream in(text);
   in >> f.pitches_thrown;
   for (double t; in >> t;) f.analysis_ms.push_back(t);
@@ -518,8 +473,7 @@ int count_lines(const fs::path& path) {
 
 // Reports in text.txt: each ends with four empty lines after its last text line.
 int count_reports(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string text = practice::read_file(path);
   int n = 0;
   for (size_t at = text.find("\n\n\n\n\n"); at != std::string::npos;
        at = text.find("\n\n\n\n\n", at + 5))
@@ -642,18 +596,18 @@ int measure_all() {
     return 1;
   }
 
-  bench::xvfb server;
-  if (!server.start()) {
-    std::cerr << "bench_figures: cannot start Xvfb\n";
+  practice::xvfb server(1920, 1080);
+  if (server.display().empty()) {
+    std::cerr << "bench_figures: " << server.failure() << "\n";
     return 1;
   }
-  setenv("DISPLAY", server.display.c_str(), 1);
+  setenv("DISPLAY", server.display().c_str(), 1);
   const fs::path work = make_work_dir("watch");
   fs::current_path(work);
 
   std::cerr << "bench_figures: capture overhead..." << std::endl;
   if (!measure_capture(f)) {
-    std::cerr << "bench_figures: no MIT-SHM grab of " << server.display << "\n";
+    std::cerr << "bench_figures: no MIT-SHM grab of " << server.display() << "\n";
     return 1;
   }
 

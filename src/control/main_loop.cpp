@@ -1,5 +1,6 @@
 #include "control/main_loop.h"
 
+#include <csignal>
 #include <memory>
 #include <optional>
 #include <span>
@@ -14,6 +15,57 @@
 
 namespace pitchlog {
 namespace {
+
+// SIGINT and SIGTERM end pitchlog as they always have, only never inside a
+// report: each report line goes to the console and then to text.txt, and an
+// end between the two would leave the console a line ahead of the file. While
+// a report is written such a signal is noted, and delivered once the report is
+// whole; a second one ends the run at once, so that a console that no longer
+// takes output cannot keep the process alive. Signal state is process-wide by
+// nature, hence these two globals.
+volatile std::sig_atomic_t writing_report = 0;
+volatile std::sig_atomic_t held_signal = 0;
+
+void end_between_reports(int signal) {
+  if (writing_report != 0 && held_signal == 0) {
+    held_signal = signal;
+    return;
+  }
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+// Ends the process with a signal that arrived during the report just written.
+void deliver_held_signal() {
+  writing_report = 0;
+  if (const int signal = held_signal; signal != 0) {
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+  }
+}
+
+// Installs end_between_reports for SIGINT and SIGTERM for the life of the
+// run, leaving a signal the process was started to ignore ignored.
+class reports_kept_whole {
+ public:
+  reports_kept_whole() {
+    for (int i = 0; i < 2; ++i) {
+      previous_[i] = std::signal(signals_[i], end_between_reports);
+      if (previous_[i] == SIG_IGN) std::signal(signals_[i], SIG_IGN);
+    }
+  }
+  ~reports_kept_whole() {
+    for (int i = 0; i < 2; ++i) {
+      if (previous_[i] != SIG_ERR) std::signal(signals_[i], previous_[i]);
+    }
+  }
+  reports_kept_whole(const reports_kept_whole&) = delete;
+  reports_kept_whole& operator=(const reports_kept_whole&) = delete;
+
+ private:
+  static constexpr int signals_[2] = {SIGINT, SIGTERM};
+  void (*previous_[2])(int) = {SIG_ERR, SIG_ERR};
+};
 
 // One row of "pitches.csv" for the pitch just counted, written before its report.
 void log_pitch(watcher& w, const platform& p, std::string time, pitch_type type,
@@ -44,7 +96,9 @@ void analyse_pitch(watcher& w, const platform& p, frame_burst& burst, const cv::
   record_pitch(w.record, pitching_team(w.context.half), type, w.scene.first_pitch_flag,
                w.scene.two_strike_flag);
   log_pitch(w, p, std::move(caught_at), type, track);
+  writing_report = 1;
   print_record_report(w.record, *p.console, w.report);
+  deliver_held_signal();
   w.scene.count_checked = false;
 }
 
@@ -139,6 +193,7 @@ int run_watcher(watcher& w, const platform& p) {
 }
 
 int run_pitchlog(const platform& p) {
+  const reports_kept_whole signals;
   const auto w = std::make_unique<watcher>();
   return run_watcher(*w, p);
 }

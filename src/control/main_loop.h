@@ -48,7 +48,9 @@ exit_code watch_game(watcher& w, const platform& p);
 // process exit code.
 int run_watcher(watcher& w, const platform& p);
 
-// run_watcher on a fresh watcher.
+// run_watcher on a fresh watcher, as the process runs it: SIGINT and SIGTERM
+// that arrive while a report is written end the process only once the report
+// is whole on the console and in text.txt.
 int run_pitchlog(const platform& p);
 
 }  // namespace pitchlog

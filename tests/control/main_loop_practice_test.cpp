@@ -2,50 +2,28 @@
 // time, with the reference pictures cut from the practice game itself.
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <streambuf>
 #include <string>
-#include <tuple>
 
+#include <opencv2/core/utility.hpp>
+
+#include "control/capture/shift_jis.h"
 #include "control/main_loop.h"
-#include "practice/data_pictures.h"
-#include "practice/desktop.h"
-#include "practice/scenario.h"
 #include "support/pitch_tally.h"
-#include "support/test_support.h"
+#include "support/practice_run.h"
 
 namespace {
 
 using namespace pitchlog;
 
-practice::scenario parse(const std::string& json) {
-  std::string error;
-  std::optional<practice::scenario> s = practice::parse_scenario(json, error);
-  EXPECT_TRUE(s) << error;
-  return s.value_or(practice::scenario{});
-}
-
-struct practice_run {
-  test_support::scoped_work_dir dir;
-  practice::desktop desk;
-  platform p;
-  std::ostringstream console;
-  std::unique_ptr<watcher> w = std::make_unique<watcher>();
-
-  explicit practice_run(practice::scenario game) : desk(practice::make_desktop(std::move(game))) {
-    std::string error;
-    EXPECT_TRUE(practice::write_data_pictures(dir.path() / "data", error)) << error;
-    practice::connect_platform(desk, p);
-    p.console = &console;
-  }
-  int run() { return run_watcher(*w, p); }
-};
-
 using test_support::record_tally;
 using test_support::truth_tally;
 
 TEST(main_loop_on_the_practice_game, records_each_pitch_for_its_pitcher) {
-  const practice::scenario game = parse(R"({
+  const practice::scenario game = test_support::scenario_of(R"({
     "desktop": {"width": 1280, "height": 800, "game_x": 301, "game_y": 157, "pattern": "checker"},
     "timeline": [
       {"screen": "play_ball", "ms": 1500},
@@ -63,12 +41,80 @@ TEST(main_loop_on_the_practice_game, records_each_pitch_for_its_pitcher) {
        "balls": 0, "strikes": 0},
       {"screen": "field", "ms": 1000}
     ]})");
-  practice_run r(game);
+  test_support::practice_run r(game);
   EXPECT_EQ(r.run(), -1);  // the desktop is gone once the scenario is over
   EXPECT_EQ(record_tally(r.w->record), truth_tally(game));
   EXPECT_EQ(r.w->record.teams[static_cast<int>(team::batting_second)].pitcher_slot, 1);
   EXPECT_EQ(r.w->record.teams[static_cast<int>(team::batting_first)].pitcher_slot, 0);
   EXPECT_EQ(r.w->trigger.burst_count, 6);
+}
+
+// A console that writes through to "console.txt" and sends `signal` to its
+// own process at the end of each of the first `times` lines it is given:
+// after such a report line reached the console and before it reaches text.txt.
+class signalling_console : public std::streambuf {
+ public:
+  signalling_console(int signal, int times) : signal_(signal), times_(times) {}
+
+ protected:
+  int overflow(int c) override {
+    if (c != traits_type::eof()) file_.put(static_cast<char>(c));
+    return c;
+  }
+  int sync() override {
+    file_.flush();
+    if (times_ > 0) {
+      --times_;
+      std::raise(signal_);
+    }
+    return 0;
+  }
+
+ private:
+  std::ofstream file_{"console.txt", std::ios::binary};
+  int signal_;
+  int times_;
+};
+
+// SIGINT or SIGTERM in the middle of a report ends the run as the signal
+// does, but only once the report is whole on the console and in text.txt; a
+// second one does not wait, and leaves the file one line behind the console.
+TEST(main_loop_on_the_practice_game, an_end_signal_during_a_report_waits_for_its_last_line) {
+  // As pitchlog's main does; no worker threads to copy into the forked run.
+  cv::setNumThreads(1);
+  struct row {
+    int signal;
+    int times;
+  } rows[] = {{SIGINT, 1}, {SIGTERM, 1}, {SIGTERM, 2}};
+  for (const row& t : rows) {
+    SCOPED_TRACE(testing::Message() << strsignal(t.signal) << " " << t.times << " times");
+    test_support::practice_run r(test_support::scenario_of(R"({
+      "timeline": [
+        {"screen": "play_ball", "ms": 1500},
+        {"pitch": "curve", "pitcher": "AKAGI", "hand": "right", "half": "top",
+         "balls": 0, "strikes": 0},
+        {"screen": "field", "ms": 1000}]})"));
+    EXPECT_EXIT(
+        {
+          signalling_console console(t.signal, t.times);
+          std::ostream out(&console);
+          r.p.console = &out;
+          pitchlog::run_pitchlog(r.p);
+        },
+        testing::KilledBySignal(t.signal), "");
+    const std::string shown = test_support::read_file("console.txt");
+    const std::string kept = test_support::read_file("text.txt");
+    if (t.times == 1) {
+      // The whole first report: the pitching team's block of seven situations,
+      // the other team's bare header last, and the four empty lines that close it.
+      EXPECT_EQ(test_support::count_of(shown, "ストレート："), 7);
+      EXPECT_TRUE(shown.ends_with("[先攻チームの投手の配球記録]\n\n\n\n\n")) << shown;
+      EXPECT_EQ(kept, to_shift_jis(shown));
+    } else {
+      EXPECT_EQ(shown, "[後攻チームの投手の配球記録]\n[１人目の投手]\n");
+      EXPECT_EQ(kept, to_shift_jis("[後攻チームの投手の配球記録]\n"));
+    }
+  }
 }
 
 }  // namespace

@@ -278,55 +278,13 @@ INSTANTIATE_TEST_SUITE_P(start_up_pictures, one_wrong_picture,
                                                           defect::single_colour)),
                          case_name);
 
-// An unreadable on-demand picture loads as nothing, like a missing one (see
-// the load test below), so only the missing form needs a whole run.
 INSTANTIATE_TEST_SUITE_P(on_demand_pictures, one_wrong_picture,
                          testing::Combine(testing::Range(startup_pictures, 22),
-                                          testing::Values(defect::missing, defect::oversized,
-                                                          defect::one_pixel,
+                                          testing::Values(defect::missing, defect::empty_file,
+                                                          defect::not_png, defect::truncated,
+                                                          defect::oversized, defect::one_pixel,
                                                           defect::single_colour)),
                          case_name);
-
-TEST(unreadable_pictures, load_as_nothing) {
-  test_support::scoped_work_dir dir;
-  fs::copy(data_cache::dir() / "data", "data");
-  for (int picture = 0; picture < 22; ++picture) {
-    for (defect d : {defect::empty_file, defect::not_png, defect::truncated}) {
-      spoil(picture, d);
-      EXPECT_TRUE(colour_load(picture_path(picture).string()).empty())
-          << picture_rows[picture].name << " " << defect_name(d);
-      fs::copy_file(data_cache::dir() / picture_path(picture), picture_path(picture),
-                    fs::copy_options::overwrite_existing);
-    }
-  }
-}
-
-// Other PNG forms of a right picture load as the same 8-bit colour picture
-// (grey as its grey copy in all three channels).
-TEST(picture_formats, sixteen_bit_grey_and_alpha_load_as_eight_bit_colour) {
-  test_support::scoped_work_dir dir;
-  for (int picture = 0; picture < 22; ++picture) {
-    const cv::Mat good = colour_load((data_cache::dir() / picture_path(picture)).string());
-    ASSERT_FALSE(good.empty());
-    cv::Mat sixteen, grey, grey_as_colour, alpha;
-    good.convertTo(sixteen, CV_16UC3, 257.0);
-    cv::cvtColor(good, grey, cv::COLOR_BGR2GRAY);
-    cv::cvtColor(grey, grey_as_colour, cv::COLOR_GRAY2BGR);
-    cv::cvtColor(good, alpha, cv::COLOR_BGR2BGRA);
-    alpha.forEach<cv::Vec4b>([](cv::Vec4b& px, const int*) { px[3] = 128; });
-    const struct {
-      const char* form;
-      const cv::Mat& stored;
-      const cv::Mat& loaded;
-    } forms[] = {{"16-bit", sixteen, good}, {"grey", grey, grey_as_colour}, {"alpha", alpha, good}};
-    for (const auto& f : forms) {
-      ASSERT_TRUE(cv::imwrite("picture.png", f.stored));
-      const cv::Mat loaded = colour_load("picture.png");
-      ASSERT_EQ(loaded.type(), CV_8UC3) << picture << " " << f.form;
-      EXPECT_EQ(cv::norm(loaded, f.loaded, cv::NORM_INF), 0.0) << picture << " " << f.form;
-    }
-  }
-}
 
 // A template of one colour has nothing to correlate: a miss wherever it is
 // matched, never the matcher's perfect 1.
@@ -345,6 +303,7 @@ TEST(single_colour_template, is_a_miss_on_any_frame) {
       {"whole_frame_flat", flat, flat.clone()},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     const match_result m = match_template(c.frame, cv::Rect(0, 0, 80, 60), c.templ);
     EXPECT_TRUE(std::isnan(m.best_score)) << c.name << ": " << m.best_score;
   }

@@ -1,21 +1,19 @@
 // build/pitchlog as a process watching the practice game on a private Xvfb,
 // ended from outside: by SIGINT, SIGTERM or SIGKILL, or by the X display going
-// away. No signal handler is needed: every report line is flushed to text.txt
-// as it is printed, and the grab's shared-memory segment is marked for removal
-// as soon as it is attached, so the kernel removes it with the process.
+// away. Every report line is flushed to text.txt as it is printed, SIGINT and
+// SIGTERM wait for a report being written to be whole, and the grab's
+// shared-memory segment is marked for removal as soon as it is attached, so it
+// goes once the process and the X server have both let go of it.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "control/capture/shift_jis.h"
@@ -29,7 +27,6 @@ using pitchlog::to_shift_jis;
 using test_support::count_of;
 using test_support::read_file;
 using test_support::shm_segments_of;
-using clock_type = std::chrono::steady_clock;
 
 const fs::path binary_dir = PITCHLOG_BINARY_DIR;
 const std::string report_header = "[後攻チームの投手の配球記録]";
@@ -47,47 +44,35 @@ std::string long_game() {
 
 // Starts `argv` in `dir` on `display`, standard output and error into files there.
 pid_t start(const std::vector<std::string>& argv, const fs::path& dir, const std::string& display) {
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  if (chdir(dir.c_str()) != 0) _exit(126);
-  setenv("DISPLAY", display.c_str(), 1);
-  const int in = open("/dev/null", O_RDONLY);
-  const int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  dup2(in, STDIN_FILENO);
-  dup2(out, STDOUT_FILENO);
-  dup2(err, STDERR_FILENO);
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  execv(args[0], args.data());
-  _exit(127);
-}
-
-// Polls `done` every 50 ms for at most `limit`.
-bool wait_for(const std::function<bool()>& done, std::chrono::seconds limit) {
-  for (const auto end = clock_type::now() + limit; clock_type::now() < end;) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return done();
+  return practice::start_process({.argv = argv,
+                                  .dir = dir,
+                                  .env = {{"DISPLAY", display}},
+                                  .output = dir / "stdout.txt",
+                                  .errors = dir / "stderr.txt"});
 }
 
 // Waits for `pid` to end, for at most `limit`; false (and the process killed) when it did not.
 bool reap(pid_t pid, int& status, std::chrono::seconds limit) {
-  const bool ended = wait_for([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit);
-  if (!ended) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
+  if (const std::optional<int> ended = practice::wait_process(pid, limit)) {
+    status = *ended;
+    return true;
   }
-  return ended;
+  status = practice::stop_process(pid, SIGKILL);
+  return false;
+}
+
+// The segment lives until the X server has handled pitchlog's disconnect as
+// well, a moment after pitchlog itself is gone.
+bool segments_gone(pid_t pid) {
+  return test_support::wait_until([&] { return shm_segments_of(pid) == 0; },
+                                  std::chrono::seconds(10));
 }
 
 // The practice game playing on its own Xvfb, and a folder for each pitchlog run.
 class live_game : public testing::Test {
  protected:
   void SetUp() override {
-    if (x_.display().empty()) GTEST_SKIP() << "Xvfb could not start";
+    ASSERT_FALSE(x_.display().empty()) << x_.failure();
     ASSERT_TRUE(fs::exists(binary_dir / "pitchlog")) << "build pitchlog first";
     ASSERT_TRUE(fs::exists(binary_dir / "practice-game")) << "build practice-game first";
     fs::create_directory("game");
@@ -97,11 +82,7 @@ class live_game : public testing::Test {
                   "game", x_.display());
   }
   void TearDown() override {
-    if (game_ > 0) {
-      kill(game_, SIGTERM);
-      int status = 0;
-      reap(game_, status, std::chrono::seconds(10));
-    }
+    if (game_ > 0) practice::stop_process(game_);
   }
 
   // Starts pitchlog in a fresh folder with the reference pictures; waits
@@ -110,9 +91,9 @@ class live_game : public testing::Test {
     std::string error;
     EXPECT_TRUE(practice::write_data_pictures(folder / "data", error)) << error;
     const pid_t pid = start({(binary_dir / "pitchlog").string()}, folder, x_.display());
-    const bool reported = wait_for(
-        [&] {
-          const std::string file = read_file(folder / "text.txt");
+    const bool reported = test_support::wait_for_file(
+        folder / "text.txt",
+        [&](const std::string& file) {
           // The first report ends with four empty lines.
           return count_of(file, to_shift_jis(report_header)) >= 1 && file.ends_with("\n\n\n\n");
         },
@@ -121,20 +102,18 @@ class live_game : public testing::Test {
     return pid;
   }
 
-  // Kills the X server itself (its lock file names its process).
+  // Kills the X server itself.
   void kill_display() {
-    const std::string number = x_.display().substr(1);
-    const pid_t server = std::stoi(read_file("/tmp/.X" + number + "-lock"));
-    ASSERT_GT(server, 1);
-    kill(server, SIGKILL);
+    ASSERT_GT(x_.pid(), 1);
+    kill(x_.pid(), SIGKILL);
   }
 
   test_support::scoped_work_dir dir_;
-  test_support::xvfb_server x_{1024, 768};
+  practice::xvfb x_{1024, 768};
   pid_t game_ = -1;
 };
 
-// What the file holds is what was printed, up to the last whole line: a kill
+// What the file holds is what was printed, up to the last whole line: SIGKILL
 // may fall between a line on the console and the same line in the file.
 void expect_report_kept(const fs::path& folder, bool whole) {
   const std::string printed = to_shift_jis(read_file(folder / "stdout.txt"));
@@ -162,7 +141,7 @@ TEST_F(live_game, sigint_sigterm_and_sigkill_end_the_run_and_keep_every_printed_
     ASSERT_TRUE(reap(pid, status, std::chrono::seconds(10))) << "pitchlog did not end";
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig);
     expect_report_kept(folder, sig != SIGKILL);
-    EXPECT_EQ(shm_segments_of(pid), 0) << "a shared-memory segment outlived pitchlog";
+    EXPECT_TRUE(segments_gone(pid)) << "a shared-memory segment outlived pitchlog";
     EXPECT_EQ(read_file(folder / "stderr.txt"), "");
   }
 }
@@ -180,7 +159,7 @@ TEST_F(live_game, the_display_going_away_ends_the_run_with_minus_one_and_one_lin
   EXPECT_EQ(count_of(errors, "\n"), 1) << errors;
   EXPECT_NE(errors.find(x_.display()), std::string::npos) << errors;
   expect_report_kept(folder, true);
-  EXPECT_EQ(shm_segments_of(pid), 0);
+  EXPECT_TRUE(segments_gone(pid)) << "a shared-memory segment outlived pitchlog";
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -69,12 +68,9 @@ TEST_P(start_up_exit, ends_or_goes_on_with_its_code) {
     case report_file::absent:
       EXPECT_EQ(fs::exists(report_file_name), opened);
       break;
-    case report_file::holds_text: {
-      std::ifstream in(report_file_name, std::ios::binary);
-      const std::string now{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-      EXPECT_EQ(now, opened ? "" : old_report);
+    case report_file::holds_text:
+      EXPECT_EQ(test_support::read_file(report_file_name), opened ? "" : old_report);
       break;
-    }
     case report_file::is_folder:
       EXPECT_TRUE(fs::is_directory(report_file_name));
       break;

@@ -12,7 +12,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -20,6 +19,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "control/capture/shift_jis.h"
 #include "end_to_end/x11_keys.h"
 #include "practice/expected_report.h"
 #include "support/test_support.h"
@@ -64,10 +64,7 @@ constexpr const char* unreadable_inning = R"({
     {"pitch": "fork", "balls": 0, "strikes": 1, "inning_sign": false},
     {"screen": "field", "ms": 60000}]})";
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test_support::read_file;
 
 // Starts `argv` in `dir` on `display`, its output into `out_file`, its input
 // from `in_fd` (/dev/null when -1). Under LeakSanitizer the few allocations
@@ -77,37 +74,16 @@ pid_t start(const std::vector<std::string>& argv, const fs::path& dir, const std
             const fs::path& out_file, int in_fd = -1) {
   std::ofstream(dir / "lsan.supp") << "leak:libdbus-1.so\nleak:libfontconfig.so\n";
   const std::string lsan = "suppressions=" + (dir / "lsan.supp").string();
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  if (chdir(dir.c_str()) != 0) _exit(126);
-  setenv("DISPLAY", display.c_str(), 1);
-  setenv("LSAN_OPTIONS", lsan.c_str(), 1);
-  const int in = in_fd != -1 ? in_fd : open("/dev/null", O_RDONLY);
-  const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  dup2(in, STDIN_FILENO);
-  dup2(out, STDOUT_FILENO);
-  dup2(out, STDERR_FILENO);
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  execv(args[0], args.data());
-  _exit(127);
+  return practice::start_process({.argv = argv,
+                                  .dir = dir,
+                                  .env = {{"DISPLAY", display}, {"LSAN_OPTIONS", lsan}},
+                                  .input_fd = in_fd,
+                                  .output = out_file});
 }
 
 // Waits up to `seconds` for the process to end; its wait status, or -1.
 int wait_for(pid_t pid, int seconds) {
-  for (int i = 0; i < seconds * 20; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return status;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return -1;
-}
-
-// Ends `pid` with `signal` and reaps it.
-void end_process(pid_t pid, int signal) {
-  kill(pid, signal);
-  waitpid(pid, nullptr, 0);
+  return practice::wait_process(pid, std::chrono::seconds(seconds)).value_or(-1);
 }
 
 // A private 1280 x 800 Xvfb and a working folder with the reference pictures
@@ -117,7 +93,7 @@ class live_run : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(fs::exists(bin / "pitchlog") && fs::exists(bin / "practice-game"))
         << "build pitchlog and practice-game first";
-    if (x.display().empty()) GTEST_SKIP() << "Xvfb could not start, so there is no live desktop";
+    ASSERT_FALSE(x.display().empty()) << x.failure();
     fs::copy(test_support::source_data_dir(), dir.path() / "data");
   }
 
@@ -132,7 +108,7 @@ class live_run : public ::testing::Test {
   }
 
   const fs::path bin{PITCHLOG_BINARY_DIR};
-  test_support::xvfb_server x{1280, 800};  // the demo covers 1920x1080
+  practice::xvfb x{1280, 800};  // the demo covers 1920x1080
   test_support::scoped_work_dir dir;
 };
 
@@ -142,16 +118,24 @@ TEST_F(live_run, pitchlog_records_every_pitch_of_the_practice_game_as_thrown) {
   const pid_t watcher =
       start({(bin / "pitchlog").string()}, dir.path(), x.display(), dir.path() / "console.txt");
   const pid_t game = play("333", "222");
-  int status = 0;
-  ASSERT_EQ(waitpid(game, &status, 0), game);
-  // The last report is long written: the game ends on two seconds of game set.
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const int status = wait_for(game, 120);
+  if (status == -1) practice::stop_process(game, SIGKILL);
+  // The game ends on two seconds of game set: by then every pitch is
+  // reported, the last one with the four empty lines that close a report.
+  const int thrown = test_support::count_of(read_file(dir.path() / "truth.jsonl"), "\n");
+  EXPECT_TRUE(test_support::wait_for_file(
+      dir.path() / "text.txt",
+      [&](const std::string& text) {
+        return test_support::count_of(
+                   text, pitchlog::to_shift_jis("[後攻チームの投手の配球記録]")) == thrown &&
+               text.ends_with("\n\n\n\n");
+      },
+      std::chrono::seconds(20)));
   // A run that shows no windows never maps the window toolkit.
   const std::string maps = read_file("/proc/" + std::to_string(watcher) + "/maps");
-  kill(watcher, SIGTERM);
-  int watcher_status = 0;
-  waitpid(watcher, &watcher_status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(dir.path() / "game.txt");
+  const int watcher_status = practice::stop_process(watcher);
+  ASSERT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << read_file(dir.path() / "game.txt");
   EXPECT_TRUE(WIFSIGNALED(watcher_status)) << "pitchlog ended on its own:\n"
                                            << read_file(dir.path() / "console.txt");
   EXPECT_NE(maps.find("pitchlog"), std::string::npos);
@@ -188,19 +172,15 @@ TEST_F(live_run, an_unreadable_inning_shows_the_burst_and_ends_with_0_after_a_ke
         return false;
     return true;
   };
-  bool shown = false;
-  for (int i = 0; i < 300 && !shown; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    shown = all_shown();
-  }
-  EXPECT_TRUE(shown) << read_file(dir.path() / "console.txt");
+  EXPECT_TRUE(test_support::wait_until(all_shown, std::chrono::seconds(30)))
+      << read_file(dir.path() / "console.txt");
   // The windows wait for a key; until then pitchlog keeps running.
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_EQ(wait_for(watcher, 0), -1);
   EXPECT_TRUE(x11_keys::press_return(x.display(), "src_img1"));
   const int status = wait_for(watcher, 20);
-  if (status == -1) end_process(watcher, SIGKILL);
-  end_process(game, SIGTERM);
+  if (status == -1) practice::stop_process(watcher, SIGKILL);
+  practice::stop_process(game);
   ASSERT_NE(status, -1) << "pitchlog did not end after the key";
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
       << "status " << status << "\n"
@@ -231,20 +211,19 @@ TEST_F(live_run, without_the_window_module_the_burst_is_written_to_files_and_ent
   close(enter[0]);
   const pid_t game = play("200", "100");
 
-  bool asked = false;
-  for (int i = 0; i < 300 && !asked; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    asked = read_file(console).find("press Enter") != std::string::npos;
-  }
-  EXPECT_TRUE(asked) << read_file(console);
+  EXPECT_TRUE(test_support::wait_for_file(
+      console,
+      [](const std::string& said) { return said.find("press Enter") != std::string::npos; },
+      std::chrono::seconds(30)))
+      << read_file(console);
   // Enter goes only to a pitchlog still waiting: a pipe nobody reads would
   // end the test with SIGPIPE.
   int status = wait_for(watcher, 0);
   EXPECT_EQ(status, -1) << "pitchlog ended before Enter";
   if (status == -1 && write(enter[1], "\n", 1) == 1) status = wait_for(watcher, 20);
   close(enter[1]);
-  if (status == -1) end_process(watcher, SIGKILL);
-  end_process(game, SIGTERM);
+  if (status == -1) practice::stop_process(watcher, SIGKILL);
+  practice::stop_process(game);
   ASSERT_NE(status, -1) << "pitchlog did not end after Enter";
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
   const std::string said = read_file(console);

@@ -50,8 +50,7 @@ game_result watch(practice::scenario game) {
   const auto start = std::chrono::steady_clock::now();
   r.exit_code = pitchlog::run_pitchlog(p);
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::ifstream in(dir.path() / "text.txt", std::ios::binary);
-  r.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  r.text = test_support::read_file(dir.path() / "text.txt");
   r.console = console.str();
   r.grabs = desk.grabs;
   return r;

@@ -9,8 +9,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include "pitch/ball_detector.h"
+#include "practice/library_circle_search.h"
 #include "practice/renderer.h"
-#include "support/library_circle_search.h"
 
 namespace pitchlog {
 namespace {
@@ -229,7 +229,7 @@ TEST(CircleSearch, IsolatedBallsFoundInTheLibrarysPass) {
   ball_state ours, library;
   make_ball_work_images(ours.work, region.size(), CV_8U);
   make_ball_work_images(library.work, region.size(), CV_8U);
-  library.other_search = test_support::library_circle_search;
+  library.other_search = practice::library_circle_search;
   for (int radius = 5; radius <= 14; ++radius) {
     for (const cv::Point2f& place : places) {
       SCOPED_TRACE("radius " + std::to_string(radius) + " at " + std::to_string(place.x) + ", " +

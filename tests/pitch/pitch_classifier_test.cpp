@@ -51,7 +51,7 @@ struct track_case {
   int ended_at;
 };
 
-TEST(NextTrackPoint, ContinuityRejectionAndEarlyEnd) {
+TEST(next_track_point, continuity_rejection_and_early_end) {
   const track_point p1{120.5f, 30.5f};
   // A path from (120.5, 20.5) that reaches P9 = (122.5, 55.5).
   const std::vector<track_point> to_p9{{121.5f, 25.5f}, {121.5f, 30.5f}, {122.5f, 35.5f},
@@ -156,7 +156,7 @@ TEST(NextTrackPoint, ContinuityRejectionAndEarlyEnd) {
 
 // The six ignored centres keep the previous point and the count; their
 // neighbours are ordinary positions.
-TEST(NextTrackPoint, IgnoredPositionsAreExactlyTheSix) {
+TEST(next_track_point, ignored_positions_are_exactly_the_six) {
   struct row {
     track_point found;
     bool ignored;
@@ -169,6 +169,7 @@ TEST(NextTrackPoint, IgnoredPositionsAreExactlyTheSix) {
       {{317.5f, 80.5f}, false}, {{317.5f, 77.5f}, false},
   };
   for (const row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.found.x);
     const track_point start{r.found.x - 5.0f, 70.5f};
     // Frame 3 shows no ball (count 1), frame 4 shows the position.
     const track_run run = run_track(start, {no_ball, r.found});
@@ -193,7 +194,7 @@ ball_track track_of(track_point start, track_point end, float y4, float y5) {
   return track;
 }
 
-TEST(ClassifyPitch, DecisionTableForBothHands) {
+TEST(classify_pitch, decision_table_for_both_hands) {
   using enum pitch_type;
   const track_point s{120.5f, 30.5f};
   const classify_case cases[] = {
@@ -232,6 +233,7 @@ TEST(ClassifyPitch, DecisionTableForBothHands) {
       {"10 px right", s, {130.5f, 40.5f}, 34.5f, 38.5f, curve, shoot},
   };
   for (const classify_case& c : cases) {
+    SCOPED_TRACE(c.name);
     const ball_track track = track_of(c.start, c.end, c.y4, c.y5);
     EXPECT_EQ(classify_pitch(track, pitcher_hand::right), c.right) << c.name;
     EXPECT_EQ(classify_pitch(track, pitcher_hand::left), c.left) << c.name;
@@ -240,7 +242,7 @@ TEST(ClassifyPitch, DecisionTableForBothHands) {
 
 // A whole burst: a missing ball in frame 5, then frames 10 and 11 keep P9's
 // column because the path started within 2 px of it.
-TEST(NextTrackPoint, WholeBurstIsAForkThanksToTheColumnRule) {
+TEST(next_track_point, whole_burst_is_a_fork_thanks_to_the_column_rule) {
   const track_run run = run_track({100.5f, 20.5f}, {{101.5f, 24.5f},
                                                     {101.5f, 29.5f},
                                                     no_ball,
@@ -265,7 +267,7 @@ TEST(NextTrackPoint, WholeBurstIsAForkThanksToTheColumnRule) {
 
 // track_ball on drawn 1920 x 1080 frames. Shallow copies of the frames let the
 // test see what was drawn after track_ball has released its own handles.
-class TrackBall : public ::testing::Test {
+class track_ball_run : public ::testing::Test {
  protected:
   inline static const cv::Size game_size{720, 480};
 
@@ -291,7 +293,7 @@ class TrackBall : public ::testing::Test {
   ball_track track;
 };
 
-TEST_F(TrackBall, FollowsTheBallAndReleasesEveryFrame) {
+TEST_F(track_ball_run, follows_the_ball_and_releases_every_frame) {
   std::vector<std::optional<cv::Point2d>> balls;
   for (int k = 3; k <= 11; ++k) balls.push_back(cv::Point2d(300.5 + 3 * k, 40.5 + 6 * k));
   make_frames(balls);
@@ -315,7 +317,7 @@ TEST_F(TrackBall, FollowsTheBallAndReleasesEveryFrame) {
   EXPECT_EQ(classify_pitch(track, pitcher_hand::left), pitch_type::shoot);
 }
 
-TEST_F(TrackBall, EarlyEndReleasesTheLaterFramesUnsearched) {
+TEST_F(track_ball_run, early_end_releases_the_later_frames_unsearched) {
   const cv::Point2d ball_at(200.5, 50.5);
   make_frames(
       {ball_at, std::nullopt, std::nullopt, ball_at, ball_at, ball_at, ball_at, ball_at, ball_at});
@@ -330,7 +332,7 @@ TEST_F(TrackBall, EarlyEndReleasesTheLaterFramesUnsearched) {
 
 // A game picture reaching past the frame's right edge: the clipped region is
 // no ball in any frame, so the track ends at frame 4 on the start point.
-TEST_F(TrackBall, RegionPastTheFrameEdgeFindsNoBall) {
+TEST_F(track_ball_run, region_past_the_frame_edge_finds_no_ball) {
   origin = {1300, 200};
   const cv::Point2d ball_at(100.5, 50.5);
   make_frames(std::vector<std::optional<cv::Point2d>>(9, ball_at));

@@ -57,7 +57,7 @@ pitch_type analyse(std::array<cv::Mat, 11>& burst, pitcher_hand hand, ball_state
 // One burst per type, hand and period, each with its own seeded flight; the
 // burst starts as early as the pose check allows for half of them and as late
 // for the others.
-TEST(PracticeFlights, EveryTypeAndHandIsNamedAsThrown) {
+TEST(practice_flights, every_type_and_hand_is_named_as_thrown) {
   constexpr pitch_type types[] = {pitch_type::straight, pitch_type::curve, pitch_type::fork,
                                   pitch_type::shoot};
   constexpr practice::hand hands[] = {practice::hand::right, practice::hand::left};

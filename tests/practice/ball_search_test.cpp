@@ -1,15 +1,19 @@
-// The versus view against pitchlog's ball search: the 23-pass Hough cascade
-// over the search rows finds nothing but the ball, and finds the ball at
-// every radius along the paths a pitch takes.
-#include <algorithm>
+// The practice game's pitch views against pitchlog's ball search: the cascade
+// over the search rows finds nothing where no ball is drawn, finds every drawn
+// ball within a pixel of where it was drawn, at every radius along the paths
+// a pitch takes and in every burst frame of a thrown pitch, and finds the two
+// round markers only at the points the tracker ignores.
 #include <cmath>
-#include <cstdio>
+#include <optional>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <opencv2/imgproc.hpp>
+#include <opencv2/core.hpp>
 
+#include "pitch/ball_detector.h"
+#include "practice/flight.h"
 #include "practice/renderer.h"
+#include "practice/scenario.h"
 
 namespace {
 
@@ -17,48 +21,18 @@ using practice::game_view;
 using practice::hand;
 using practice::pose;
 
-enum plane { luma = 0, cr = 1, cb = 2 };  // channel of the YCrCb picture
-
-struct hough_pass {
-  plane on;
-  int accumulator;
-  int min_radius;
-  int max_radius;
-};
-
-// clang-format off
-const hough_pass cascade[23] = {
-    {luma, 45, 6, 13}, {cb, 54, 8, 13}, {cb, 44, 9, 13},   {cr, 52, 6, 14},   {cr, 38, 9, 12},
-    {cr, 40, 7, 10},   {luma, 42, 7, 14}, {cr, 47, 7, 13}, {cr, 39, 9, 13},   {cr, 40, 8, 12},
-    {luma, 25, 8, 10}, {cb, 44, 5, 13}, {luma, 31, 6, 10}, {cb, 30, 7, 9},    {cb, 26, 7, 9},
-    {luma, 24, 7, 9},  {luma, 34, 5, 11}, {cb, 34, 6, 11}, {cb, 39, 5, 12},   {cb, 30, 5, 11},
-    {luma, 27, 6, 9},  {cb, 23, 6, 9},  {cb, 21, 7, 9},
-};
-// clang-format on
-
-// Rows 177 to 478 of the 720 x 480 picture: y trunc(0.37 * 480), height trunc(0.63 * 480).
+// The search region of the 720 x 480 picture at (0, 0): rows 177 to 478,
+// y trunc(0.37 * 480), height trunc(0.63 * 480).
 const cv::Rect search_region(0, 177, 720, 302);
 
-struct search_result {
-  int pass = 0;        // 1..23; 0 when no pass found a circle
-  cv::Point2f centre;  // of the last circle of that pass, in game-picture pixels
-};
-
-search_result search_ball(const cv::Mat& picture) {
-  cv::Mat ycrcb;
-  cv::cvtColor(picture(search_region), ycrcb, cv::COLOR_BGR2YCrCb);
-  cv::Mat planes[3];
-  cv::split(ycrcb, planes);
-  for (int i = 0; i < 23; ++i) {
-    const hough_pass& p = cascade[i];
-    std::vector<cv::Vec3f> circles;
-    cv::HoughCircles(planes[p.on], circles, cv::HOUGH_GRADIENT, 1, 250, 3, p.accumulator,
-                     p.min_radius, p.max_radius);
-    if (!circles.empty()) {
-      return {i + 1, {circles.back()[0], circles.back()[1] + search_region.y}};
-    }
-  }
-  return {};
+// pitchlog's search on the rendered picture: the centre in picture pixels,
+// or nothing when no pass found a circle.
+std::optional<cv::Point2f> find_ball(cv::Mat& picture) {
+  pitchlog::ball_state ball;
+  pitchlog::make_ball_work_images(ball.work, search_region.size(), CV_8U);
+  pitchlog::search_ball(picture, search_region, ball);
+  if (ball.position.x == 0.0f) return std::nullopt;
+  return cv::Point2f(ball.position.x, ball.position.y + search_region.y);
 }
 
 game_view versus(pose p, hand h) {
@@ -69,76 +43,119 @@ game_view versus(pose p, hand h) {
   return v;
 }
 
-TEST(BallSearch, FindsNoCircleWithoutBall) {
+TEST(ball_search, finds_no_circle_without_a_ball) {
   practice::render_cache cache;
   cv::Mat picture;
   for (pose p : {pose::set, pose::take_back, pose::finish}) {
     for (hand h : {hand::right, hand::left}) {
       for (int count : {0, 5, 11}) {
+        SCOPED_TRACE(testing::Message()
+                     << "pose " << int(p) << " hand " << int(h) << " count " << count);
         game_view v = versus(p, h);
         v.balls = count % 4;
         v.strikes = count % 3;
         v.outs = count % 3;
         v.inning_half = count == 5 ? practice::half::bottom : practice::half::top;
         practice::render_game(v, cache, picture);
-        const search_result found = search_ball(picture);
-        EXPECT_EQ(found.pass, 0) << "pose " << int(p) << " hand " << int(h) << ": circle at "
-                                 << found.centre << " in pass " << found.pass;
+        const std::optional<cv::Point2f> found = find_ball(picture);
+        EXPECT_FALSE(found) << "circle at " << *found;
       }
     }
   }
 }
 
-// From the release point over the mound (x 350, search rows 20..40) down to
-// the plate (search row 120), drifting up to 60 px sideways, at every radius
-// and assorted sub-pixel positions; the ball is drawn on the half pixel
-// nearest its centre and must be found within 1 px of the asked position.
-TEST(BallSearch, FindsBallAtEveryRadiusAlongPitchPaths) {
+// From the release point over the mound (x 350, search row 20) down to the
+// plate (search row 120), drifting up to 60 px sideways, at every radius and
+// assorted sub-pixel positions, the two hands' poses taking turns; the ball
+// must be found within 1 px of where it was drawn.
+TEST(ball_search, finds_the_ball_at_every_radius_along_pitch_paths) {
   practice::render_cache cache;
   cv::Mat picture;
-  int found_in_pass[24] = {};
-  float worst_error = 0.0f;
   int n = 0;
-  for (hand h : {hand::right, hand::left}) {
-    for (int radius = 6; radius <= 13; ++radius) {
-      for (int row = 20; row <= 120; row += 10) {
-        const float half_width = 10.0f + 50.0f * (row - 20) / 100.0f;
-        for (float dx = -half_width; dx <= half_width + 0.01f; dx += 10.0f, ++n) {
-          game_view v = versus(pose::finish, h);
-          v.ball = {true, 350.0f + dx + 0.25f * (n % 4), 177.0f + row + 0.3f * (n % 3),
-                    static_cast<float>(radius)};
-          practice::render_game(v, cache, picture);
-          const search_result found = search_ball(picture);
-          ++found_in_pass[found.pass];
-          const float error =
-              std::max(std::fabs(found.centre.x - v.ball.x), std::fabs(found.centre.y - v.ball.y));
-          EXPECT_TRUE(found.pass > 0 && error <= 1.0f)
-              << "radius " << radius << " at (" << v.ball.x << ", " << v.ball.y << ") hand "
-              << int(h) << ": pass " << found.pass << " found " << found.centre;
-          if (found.pass > 0) worst_error = std::max(worst_error, error);
+  for (int radius = 6; radius <= 13; ++radius) {
+    for (int row = 20; row <= 120; row += 20) {
+      const float half_width = 10.0f + 50.0f * (row - 20) / 100.0f;
+      for (float dx = -half_width; dx <= half_width + 0.01f; dx += 20.0f, ++n) {
+        const hand h = n % 2 == 0 ? hand::right : hand::left;
+        game_view v = versus(pose::finish, h);
+        v.ball = {true, 350.0f + dx + 0.25f * (n % 4), 177.0f + row + 0.3f * (n % 3),
+                  static_cast<float>(radius)};
+        SCOPED_TRACE(testing::Message() << "radius " << radius << " drawn at (" << v.ball.x << ", "
+                                        << v.ball.y << ") hand " << int(h));
+        practice::render_game(v, cache, picture);
+        const std::optional<cv::Point2f> found = find_ball(picture);
+        ASSERT_TRUE(found);
+        EXPECT_LE(std::fabs(found->x - v.ball.x), 1.0f) << *found;
+        EXPECT_LE(std::fabs(found->y - v.ball.y), 1.0f) << *found;
+      }
+    }
+  }
+  EXPECT_EQ(n, 8 * 27);
+}
+
+// Pitches of every type for both hands in a row, so that the views come from
+// the timeline exactly as the game shows them.
+practice::scenario pitches_of_every_kind() {
+  practice::scenario s;
+  uint64_t seed = 1000;
+  for (pitchlog::pitch_type type : {pitchlog::pitch_type::straight, pitchlog::pitch_type::curve,
+                                    pitchlog::pitch_type::fork, pitchlog::pitch_type::shoot}) {
+    for (hand h : {hand::right, hand::left}) {
+      practice::step st;
+      st.kind = practice::step_kind::pitch;
+      st.pitcher_hand = h;
+      st.pitch.type = type;
+      st.pitch.path = practice::make_flight(type, h, seed++);
+      s.steps.push_back(st);
+    }
+  }
+  practice::finish_scenario(s);
+  return s;
+}
+
+// Every burst frame of every pitch, for capture periods of 60 to 100 ms and
+// bursts that start early or late in the period: the ball is found within
+// 1 px of where it was drawn.
+TEST(ball_search, finds_the_ball_in_every_burst_frame) {
+  const practice::scenario s = pitches_of_every_kind();
+  practice::render_cache layers;
+  cv::Mat picture;
+  int frames = 0;
+  for (const practice::truth_pitch& p : practice::truth_of(s)) {
+    for (int period : {60, 100}) {
+      for (int phase : {0, period - 1}) {
+        for (int k = 1; k <= 11; ++k) {
+          const int t = phase + k * period;
+          const std::optional<game_view> v = practice::view_at(s, p.time_ms + t);
+          ASSERT_TRUE(v && v->ball.visible);
+          SCOPED_TRACE(testing::Message()
+                       << "pitch " << p.n << " at " << t << " ms: drawn (" << v->ball.x << ", "
+                       << v->ball.y << ") r " << v->ball.radius);
+          practice::render_game(*v, layers, picture);
+          const std::optional<cv::Point2f> found = find_ball(picture);
+          ASSERT_TRUE(found);
+          EXPECT_LE(std::fabs(found->x - v->ball.x), 1.0f) << *found;
+          EXPECT_LE(std::fabs(found->y - v->ball.y), 1.0f) << *found;
+          ++frames;
         }
       }
     }
   }
-  std::printf("%d balls, worst error %.2f px; found in pass:", n, worst_error);
-  for (int p = 0; p <= 23; ++p) {
-    if (found_in_pass[p]) std::printf(" %d:%d", p, found_in_pass[p]);
-  }
-  std::printf("\n");
+  EXPECT_EQ(frames, 8 * 2 * 2 * 11);
 }
 
 // The two round markers stand where the tracker ignores a circle:
 // search-region x 234.5..235.5 or exactly 317.5, y 78.5..79.5.
-TEST(BallSearch, MarkersAreFoundOnlyAtIgnoredPositions) {
+TEST(ball_search, finds_the_markers_only_at_ignored_positions) {
   practice::render_cache cache;
   cv::Mat picture;
   for (hand h : {hand::right, hand::left}) {
     game_view v = versus(pose::finish, h);
     v.ignored_point_markers = true;
     practice::render_game(v, cache, picture);
-    const search_result found = search_ball(picture);
-    ASSERT_GT(found.pass, 0);
-    const float x = found.centre.x, y = found.centre.y - search_region.y;
+    const std::optional<cv::Point2f> found = find_ball(picture);
+    ASSERT_TRUE(found);
+    const float x = found->x, y = found->y - search_region.y;
     EXPECT_TRUE(((x >= 234.5f && x <= 235.5f) || x == 317.5f) && y >= 78.5f && y <= 79.5f)
         << "marker found at (" << x << ", " << y << ") in search-region pixels";
   }

@@ -2,14 +2,14 @@
 // the committed ones, and each fits the region pitchlog matches it in.
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
+#include "control/templates/checks.h"
 #include "practice/data_pictures.h"
 #include "support/test_support.h"
 
@@ -17,12 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string file_bytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test_support::read_file;
 
-TEST(DataPictures, RegeneratedPicturesEqualTheCommittedOnes) {
+TEST(data_pictures, regenerated_pictures_equal_the_committed_ones) {
   test_support::scoped_work_dir work;
   std::string error;
   ASSERT_TRUE(practice::write_data_pictures(work.path() / "data", error)) << error;
@@ -34,55 +31,34 @@ TEST(DataPictures, RegeneratedPicturesEqualTheCommittedOnes) {
   for (const practice::data_picture& p : practice::data_picture_table) {
     const std::string name(p.file_name);
     EXPECT_TRUE(committed.count(name)) << name << " is not in data/";
-    const std::string fresh = file_bytes(work.path() / "data" / name);
+    const std::string fresh = read_file(work.path() / "data" / name);
     ASSERT_FALSE(fresh.empty()) << name;
-    EXPECT_EQ(fresh, file_bytes(test_support::source_data_dir() / name)) << name;
+    EXPECT_EQ(fresh, read_file(test_support::source_data_dir() / name)) << name;
   }
 }
 
-// Where pitchlog matches each picture (game-picture pixels); a picture is cut
-// inside every region it is matched in, so it is never larger than one.
-struct match_region {
-  const char* file;
-  cv::Rect regions[2];
-};
-
-// clang-format off
-const match_region match_regions[] = {
-  {"０ボール０ストライク.png",                     {{0, 0, 100, 130}}},
-  {"２ストライク.png",                             {{0, 0, 100, 130}}},
-  {"グラウンド（対戦）画面・一部.png",             {{10, 70, 40, 80}}},
-  {"グラウンド（フィールド）画面・一部.png",       {{0, 230, 70, 60}}},
-  {"タイム画面・一部.png",                         {{10, 0, 90, 60}}},
-  {"スコアボード画面・一部.png",                   {{370, 70, 60, 50}}},
-  {"タイトル画面・一部.png",                       {{170, 20, 130, 100}}},
-  {"警告画面・一部.png",                           {{280, 40, 130, 90}}},
-  {"投球フィニッシュポーズ（右投手）・一部.png",   {{290, 150, 110, 100}, {290, 160, 120, 90}}},
-  {"投球フィニッシュポーズ（左投手）・一部.png",   {{290, 150, 110, 100}, {290, 160, 120, 90}}},
-  {"ゲームセット画面・一部.png",                   {{70, 310, 110, 40}}},
-  {"プレイボール画面・一部.png",                   {{0, 0, 720, 480}}},
-  {"相手のタイム待ち画面・一部.png",               {{160, 210, 130, 50}}},
-  {"オモテ.png",                                   {{60, 10, 80, 40}}},
-  {"ウラ.png",                                     {{60, 10, 80, 40}}},
-  {"右投手.png",                                   {{550, 20, 130, 50}}},
-  {"左投手.png",                                   {{550, 20, 130, 50}}},
-};
-// clang-format on
-
-TEST(DataPictures, EachPictureIsCutInsideItsRegions) {
-  for (const match_region& m : match_regions) {
+// A picture is cut inside every region pitchlog matches it in (its own table
+// of checks), so it is never larger than one; and it is cut at the size it has.
+TEST(data_pictures, each_picture_is_cut_inside_its_regions) {
+  const cv::Size game_size(720, 480);
+  int checked = 0;
+  for (const pitchlog::template_check& c : pitchlog::checks) {
+    // The locator's regions are computed; the name crop is cut by pitchlog.
+    if (c.w == pitchlog::computed || c.id == pitchlog::template_id::pitcher_name_crop) continue;
+    const std::string_view file = pitchlog::template_file_names[static_cast<int>(c.id)];
+    SCOPED_TRACE(std::string(file));
     const auto row =
         std::find_if(practice::data_picture_table.begin(), practice::data_picture_table.end(),
-                     [&](const practice::data_picture& p) { return p.file_name == m.file; });
-    ASSERT_NE(row, practice::data_picture_table.end()) << m.file;
+                     [&](const practice::data_picture& p) { return p.file_name == file; });
+    ASSERT_NE(row, practice::data_picture_table.end());
     const cv::Mat picture =
-        cv::imread((test_support::source_data_dir() / m.file).string(), cv::IMREAD_COLOR);
-    ASSERT_EQ(picture.size(), row->cut.size()) << m.file;
-    for (const cv::Rect& region : m.regions) {
-      if (region.empty()) continue;
-      EXPECT_EQ(row->cut & region, row->cut) << m.file << " cut " << row->cut;
-    }
+        cv::imread((test_support::source_data_dir() / file).string(), cv::IMREAD_COLOR);
+    ASSERT_EQ(picture.size(), row->cut.size());
+    const cv::Rect region = pitchlog::check_region(c, {0, 0}, game_size);
+    EXPECT_EQ(row->cut & region, row->cut) << "cut " << row->cut << ", region " << region;
+    ++checked;
   }
+  EXPECT_EQ(checked, 19);  // every check but the locator's two and the name crop
   const cv::Mat whole = cv::imread((test_support::source_data_dir() / "低め.png").string());
   const cv::Mat half = cv::imread((test_support::source_data_dir() / "resize-低め.png").string());
   EXPECT_EQ(whole.size(), cv::Size(720, 480));

@@ -34,7 +34,7 @@ cv::Rect changed_area(const cv::Mat& a, const cv::Mat& b) {
 }
 
 // One cache reused over changing views draws exactly what a fresh render draws.
-TEST(Renderer, CachedFramesEqualFreshOnes) {
+TEST(renderer, cached_frames_equal_fresh_ones) {
   practice::render_cache cache;
   cv::Mat cached, fresh;
   for (int i = 0; i < 40; ++i) {
@@ -55,7 +55,7 @@ TEST(Renderer, CachedFramesEqualFreshOnes) {
   }
 }
 
-TEST(Renderer, NoiseIsSeededAndBounded) {
+TEST(renderer, noise_is_seeded_and_bounded) {
   game_view v = versus_view();
   cv::Mat clean, noisy, again, other;
   practice::render_game(v, clean);
@@ -112,7 +112,7 @@ const change_case change_cases[] = {
      {0, 0, 720, 177}},  // above the search rows
 };
 
-TEST(Renderer, EachChangeStaysInItsRegion) {
+TEST(renderer, each_change_stays_in_its_region) {
   cv::Mat base, changed;
   practice::render_game(versus_view(), base);
   for (const change_case& c : change_cases) {
@@ -128,7 +128,7 @@ TEST(Renderer, EachChangeStaysInItsRegion) {
 
 // A ball half off the picture, or with a senseless position or radius, draws
 // what fits and nothing else.
-TEST(Renderer, BallsOffThePictureAreClipped) {
+TEST(renderer, balls_off_the_picture_are_clipped) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const practice::ball_view balls[] = {
       {true, -5.0f, 300.0f, 12.0f},  {true, 719.6f, 479.9f, 13.0f}, {true, nan, 200.0f, 8.0f},

@@ -6,13 +6,16 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
+#include "control/templates/checks.h"
 #include "control/templates/template_store.h"
 #include "practice/renderer.h"
+#include "screen/game_area_locator.h"
 #include "support/test_support.h"
 
 namespace {
@@ -60,11 +63,13 @@ bool right(const game_view& v) {
   return v.pitcher_hand == hand::right;
 }
 
+using pitchlog::check_id;
+
+// What the drawn picture lets each check see and what it must hit there; the
+// regions, thresholds and pictures are pitchlog's own table of checks.
 struct check_row {
   const char* name;
-  const char* file;
-  cv::Rect region;
-  double threshold;
+  check_id check;
   bool (*meets)(const game_view&);  // the check can see this view
   bool (*hits)(const game_view&);   // and must hit it
   bool whole_area;                  // costly: run on a sample of the versus views
@@ -72,54 +77,55 @@ struct check_row {
 
 // clang-format off
 const check_row check_rows[] = {
-  {"versus ground", "グラウンド（対戦）画面・一部.png", {10, 70, 40, 80}, 0.75,
+  {"versus ground", check_id::versus_ground,
    [](const game_view&) { return true; }, versus, false},
-  {"field ground", "グラウンド（フィールド）画面・一部.png", {0, 230, 70, 60}, 0.5,
+  {"field ground", check_id::field_ground,
    [](const game_view& v) { return scene_rank(v.screen) >= 2; },
    [](const game_view& v) { return v.screen == game_screen::field; }, false},
-  {"time-out", "タイム画面・一部.png", {10, 0, 90, 60}, 0.5,
+  {"time-out", check_id::time_out,
    [](const game_view& v) { return scene_rank(v.screen) >= 3; },
    [](const game_view& v) { return v.screen == game_screen::time_out; }, false},
-  {"scoreboard", "スコアボード画面・一部.png", {370, 70, 60, 50}, 0.55,
+  {"scoreboard", check_id::scoreboard,
    [](const game_view& v) { return scene_rank(v.screen) >= 4; },
    [](const game_view& v) { return v.screen == game_screen::scoreboard; }, false},
-  {"opponent wait", "相手のタイム待ち画面・一部.png", {160, 210, 130, 50}, 0.75,
+  {"opponent wait", check_id::opponent_time_out_wait,
    [](const game_view& v) { return scene_rank(v.screen) >= 5; },
    [](const game_view& v) { return v.screen == game_screen::opponent_time_out_wait; }, false},
-  {"title", "タイトル画面・一部.png", {170, 20, 130, 100}, 0.5,
+  {"title", check_id::title,
    [](const game_view& v) { return scene_rank(v.screen) >= 6; },
    [](const game_view& v) { return v.screen == game_screen::title; }, false},
-  {"game set", "ゲームセット画面・一部.png", {70, 310, 110, 40}, 0.75,
+  {"game set", check_id::game_set,
    [](const game_view& v) { return scene_rank(v.screen) >= 7; },
    [](const game_view& v) { return v.screen == game_screen::game_set; }, false},
-  {"warning", "警告画面・一部.png", {280, 40, 130, 90}, 0.75,
+  {"warning", check_id::warning,
    [](const game_view& v) { return scene_rank(v.screen) >= 8; },
    [](const game_view& v) { return v.screen == game_screen::warning; }, false},
-  {"count 0-0", "０ボール０ストライク.png", {0, 0, 100, 130}, 0.9, versus,
+  {"count 0-0", check_id::count_no_ball_no_strike, versus,
    [](const game_view& v) { return v.balls == 0 && v.strikes == 0; }, false},
-  {"two strikes", "２ストライク.png", {0, 0, 100, 130}, 0.75, versus,
+  {"two strikes", check_id::count_two_strikes, versus,
    [](const game_view& v) { return v.strikes == 2; }, false},
-  {"trigger right", "投球フィニッシュポーズ（右投手）・一部.png", {290, 150, 110, 100}, 0.6, versus,
+  {"trigger right", check_id::finish_pose_right, versus,
    [](const game_view& v) { return finish(v) && right(v); }, false},
-  {"trigger left", "投球フィニッシュポーズ（左投手）・一部.png", {290, 150, 110, 100}, 0.6,
+  {"trigger left", check_id::finish_pose_left,
    [](const game_view& v) { return versus(v) && !(finish(v) && right(v)); },
    [](const game_view& v) { return finish(v) && !right(v); }, false},
-  {"end wait right", "投球フィニッシュポーズ（右投手）・一部.png", {290, 160, 120, 90}, 0.6,
+  {"end wait right", check_id::pitch_end_right,
    [](const game_view& v) { return versus(v) && right(v); }, finish, false},
-  {"end wait left", "投球フィニッシュポーズ（左投手）・一部.png", {290, 160, 120, 90}, 0.6,
+  {"end wait left", check_id::pitch_end_left,
    [](const game_view& v) { return versus(v) && !right(v); }, finish, false},
-  {"top sign", "オモテ.png", {60, 10, 80, 40}, 0.97, versus,
+  {"top sign", check_id::inning_top, versus,
    [](const game_view& v) { return v.show_inning_sign && v.inning_half == half::top; }, false},
-  {"bottom sign", "ウラ.png", {60, 10, 80, 40}, 0.97, versus,
+  {"bottom sign", check_id::inning_bottom, versus,
    [](const game_view& v) { return v.show_inning_sign && v.inning_half == half::bottom; }, false},
-  {"right sign", "右投手.png", {550, 20, 130, 50}, 0.97, versus,
+  {"right sign", check_id::hand_right, versus,
    [](const game_view& v) { return v.show_hand_sign && right(v); }, false},
-  {"left sign", "左投手.png", {550, 20, 130, 50}, 0.97, versus,
+  {"left sign", check_id::hand_left, versus,
    [](const game_view& v) { return v.show_hand_sign && !right(v); }, false},
-  {"play ball", "プレイボール画面・一部.png", {0, 0, 720, 480}, 0.7,
+  {"play ball", check_id::play_ball,
    [](const game_view&) { return true; },
    [](const game_view& v) { return v.screen == game_screen::play_ball; }, true},
-  {"whole picture", "低め.png", {0, 0, 720, 480}, 0.5,
+  // The refinement's picture over the game picture alone.
+  {"whole picture", check_id::refinement,
    [](const game_view&) { return true; }, in_game, true},
 };
 // clang-format on
@@ -134,14 +140,14 @@ practice::ball_view ball_on_path(int i) {
   return {true, 350.5f + drift, 177.0f + 25.5f + 95.0f * t, 6.0f + 7.0f * t};
 }
 
-// Every count, outs, pose, hand and half of the versus view; names, balls,
-// missing signs and noise vary along the way.
+// Every count, pose, hand and half of the versus view, with no or two outs;
+// names, balls, missing signs and noise vary along the way.
 std::vector<game_view> versus_views() {
   std::vector<game_view> views;
   int i = 0;
   for (int balls = 0; balls <= 3; ++balls)
     for (int strikes = 0; strikes <= 2; ++strikes)
-      for (int outs = 0; outs <= 2; ++outs)
+      for (int outs : {0, 2})
         for (pose p : {pose::set, pose::take_back, pose::finish})
           for (hand h : {hand::right, hand::left})
             for (half f : {half::top, half::bottom}) {
@@ -184,8 +190,20 @@ std::vector<game_view> other_screen_views() {
   return views;
 }
 
-cv::Mat load_reference(const std::string& file) {
+cv::Mat load_reference(pitchlog::template_id id) {
+  const std::string_view file = pitchlog::template_file_names[static_cast<int>(id)];
   return pitchlog::colour_load((test_support::source_data_dir() / file).string());
+}
+
+const cv::Size game_size(practice::game_width, practice::game_height);
+
+// The score of a check on the game picture alone, at (0, 0); a check whose
+// region the locator computes is matched over the whole picture.
+double score_of(const cv::Mat& picture, const cv::Mat& reference,
+                const pitchlog::template_check& c) {
+  if (c.w == pitchlog::computed)
+    return pitchlog::match_template(picture, cv::Rect({}, game_size), reference).best_score;
+  return pitchlog::check_score(picture, reference, c, {0, 0}, game_size);
 }
 
 struct tally {
@@ -195,7 +213,7 @@ struct tally {
   int misses = 0;
 };
 
-TEST(ScreenChecks, EveryCheckHitsOnlyWhereItShould) {
+TEST(screen_checks, every_check_hits_only_where_it_should) {
   std::vector<game_view> views = other_screen_views();
   const std::vector<game_view> versus_all = versus_views();
   const std::size_t others = views.size();
@@ -203,8 +221,8 @@ TEST(ScreenChecks, EveryCheckHitsOnlyWhereItShould) {
 
   std::vector<cv::Mat> references;
   for (const check_row& row : check_rows) {
-    references.push_back(load_reference(row.file));
-    ASSERT_FALSE(references.back().empty()) << row.file;
+    references.push_back(load_reference(pitchlog::check_of(row.check).id));
+    ASSERT_FALSE(references.back().empty()) << row.name;
   }
   std::vector<tally> tallies(std::size(check_rows));
   practice::render_cache cache;
@@ -215,18 +233,19 @@ TEST(ScreenChecks, EveryCheckHitsOnlyWhereItShould) {
     for (std::size_t r = 0; r < std::size(check_rows); ++r) {
       const check_row& row = check_rows[r];
       if (!row.meets(v) || (row.whole_area && i >= others && i % 17 != 0)) continue;
-      const double score = pitchlog::match_template(picture, row.region, references[r]).best_score;
+      const pitchlog::template_check& check = pitchlog::check_of(row.check);
+      const double score = score_of(picture, references[r], check);
       tally& t = tallies[r];
       if (row.hits(v)) {
         ++t.hits;
         t.lowest_hit = std::min(t.lowest_hit, score);
-        EXPECT_TRUE(pitchlog::is_hit(score, row.threshold))
+        EXPECT_TRUE(pitchlog::is_hit(score, check.threshold))
             << row.name << " misses view " << i << " (screen " << int(v.screen) << ", " << v.balls
             << "-" << v.strikes << ", pose " << int(v.pitcher_pose) << "): " << score;
       } else {
         ++t.misses;
         if (!std::isnan(score)) t.highest_miss = std::max(t.highest_miss, score);
-        EXPECT_FALSE(pitchlog::is_hit(score, row.threshold))
+        EXPECT_FALSE(pitchlog::is_hit(score, check.threshold))
             << row.name << " hits view " << i << " (screen " << int(v.screen) << ", " << v.balls
             << "-" << v.strikes << ", pose " << int(v.pitcher_pose) << "): " << score;
       }
@@ -236,7 +255,7 @@ TEST(ScreenChecks, EveryCheckHitsOnlyWhereItShould) {
               "margin");
   for (std::size_t r = 0; r < std::size(check_rows); ++r) {
     const tally& t = tallies[r];
-    const double threshold = check_rows[r].threshold;
+    const double threshold = pitchlog::check_of(check_rows[r].check).threshold;
     std::printf("%-14s %6.2f %9.4f %+8.4f %9.4f %+8.4f   (%d hit, %d miss views)\n",
                 check_rows[r].name, threshold, t.lowest_hit, t.lowest_hit - threshold,
                 t.highest_miss, threshold - t.highest_miss, t.hits, t.misses);
@@ -247,8 +266,9 @@ TEST(ScreenChecks, EveryCheckHitsOnlyWhereItShould) {
 
 // The pitcher-name crop of one pitcher matches his later frames at 0.95 or
 // more, and every other pitcher's below 0.95.
-TEST(ScreenChecks, NameCropTellsPitchersApart) {
-  const cv::Rect name_region(545, 15, 90, 20);
+TEST(screen_checks, name_crop_tells_pitchers_apart) {
+  const pitchlog::template_check& name = pitchlog::check_of(check_id::pitcher_name);
+  const cv::Rect name_region = pitchlog::check_region(name, {0, 0}, game_size);
   const std::vector<game_view> views = versus_views();
   practice::render_cache cache;
   cv::Mat picture;
@@ -265,61 +285,80 @@ TEST(ScreenChecks, NameCropTellsPitchersApart) {
       game_view later = views[i];
       later.pitcher_name = pitcher_names[(i / 5) % 10];
       practice::render_game(later, cache, picture);
-      const double score = pitchlog::match_template(picture, name_region, crop).best_score;
+      const double score = pitchlog::check_score(picture, crop, name, {0, 0}, game_size);
+      // The same pitcher at the threshold or above, another one below it.
       if (later.pitcher_name == first) {
         lowest_same = std::min(lowest_same, score);
-        EXPECT_GE(score, 0.95) << first << " in view " << i;
+        EXPECT_GE(score, name.threshold) << first << " in view " << i;
       } else {
         highest_other = std::max(highest_other, score);
-        EXPECT_LT(score, 0.95) << first << " vs " << later.pitcher_name;
+        EXPECT_LT(score, name.threshold) << first << " vs " << later.pitcher_name;
       }
     }
   }
   std::printf("name crop: same pitcher min %.4f (margin %+.4f), other max %.4f (margin %+.4f)\n",
-              lowest_same, lowest_same - 0.95, highest_other, 0.95 - highest_other);
+              lowest_same, lowest_same - name.threshold, highest_other,
+              name.threshold - highest_other);
 }
 
 // The coarse search over a half-size desktop and the refinement at full size
-// lock onto the game picture wherever it lies on a 1920 x 1080 desktop.
-TEST(ScreenChecks, WholePictureLocksOnEveryInGameScreen) {
-  const cv::Mat half_reference = load_reference("resize-低め.png");
-  const cv::Mat reference = load_reference("低め.png");
+// lock onto the game picture wherever it lies on the desktop, flush with the
+// right and bottom edges included (on 1366 x 768 the window's edge arithmetic
+// has fractions in both axes there).
+TEST(screen_checks, whole_picture_locks_on_every_in_game_screen) {
+  const cv::Mat half_reference = load_reference(pitchlog::template_id::half_game_area);
+  const cv::Mat reference = load_reference(pitchlog::template_id::game_area);
   ASSERT_EQ(half_reference.size(), cv::Size(360, 240));
   ASSERT_EQ(reference.size(), cv::Size(720, 480));
-  std::vector<game_view> views = other_screen_views();
+  const double coarse_threshold = pitchlog::check_of(check_id::coarse_search).threshold;
+  const double fine_threshold = pitchlog::check_of(check_id::refinement).threshold;
+  // Each other screen once, with or without noise, and a sample of versus views.
+  std::vector<game_view> views;
+  const std::vector<game_view> others = other_screen_views();
+  for (std::size_t i = 0; i < others.size(); i += 2) views.push_back(others[i + i / 2 % 2]);
   const std::vector<game_view> versus_all = versus_views();
-  for (std::size_t i = 0; i < versus_all.size(); i += 41) views.push_back(versus_all[i]);
+  for (std::size_t i = 0; i < versus_all.size(); i += 53) views.push_back(versus_all[i]);
   // Near the desktop's top-left corner the refinement window spans only a
   // pixel or two, so an odd offset there can fall outside it whatever the
   // picture shows; the offsets near that corner are even.
-  const cv::Point offsets[] = {{0, 0}, {101, 0}, {333, 217}, {1200, 600}, {8, 598}, {960, 41}};
+  struct desktop_case {
+    cv::Size size;
+    cv::Size half;  // trunc(size / 2)
+    std::vector<cv::Point> offsets;
+  };
+  const desktop_case desktops[] = {
+      {{1920, 1080}, {960, 540}, {{0, 0}, {101, 0}, {333, 217}, {1200, 600}, {8, 598}, {960, 41}}},
+      {{1366, 768}, {683, 384}, {{646, 288}, {646, 0}, {0, 288}, {401, 233}}},
+  };
+  for (const desktop_case& d : desktops) ASSERT_EQ(pitchlog::half_size(d.size), d.half);
   practice::render_cache cache;
   cv::Mat picture, half_desktop;
   double lowest_coarse = 1.0, lowest_fine = 1.0;
   int n = 0;
   for (const game_view& v : views) {
     if (!in_game(v)) continue;
+    // The desktops take turns, each cycling through its offsets.
+    const desktop_case& d = desktops[n % 2];
+    const cv::Point at = d.offsets[(n++ / 2) % d.offsets.size()];
+    SCOPED_TRACE(testing::Message() << d.size << " at " << at << ", screen " << int(v.screen));
     practice::render_game(v, cache, picture);
-    const cv::Point at = offsets[n++ % std::size(offsets)];
-    cv::Mat desktop(1080, 1920, CV_8UC3, cv::Scalar(96, 80, 72));
+    cv::Mat desktop(d.size, CV_8UC3, cv::Scalar(96, 80, 72));
     picture.copyTo(desktop(cv::Rect(at, picture.size())));
-    cv::resize(desktop, half_desktop, cv::Size(960, 540), 0, 0, cv::INTER_LINEAR);
+    cv::resize(desktop, half_desktop, d.half, 0, 0, cv::INTER_LINEAR);
     const pitchlog::match_result coarse =
-        pitchlog::match_template(half_desktop, cv::Rect(0, 0, 960, 540), half_reference);
+        pitchlog::match_template(half_desktop, cv::Rect({}, d.half), half_reference);
     lowest_coarse = std::min(lowest_coarse, coarse.best_score);
-    ASSERT_TRUE(pitchlog::is_hit(coarse.best_score, 0.5)) << "screen " << int(v.screen);
-    // The refinement window from 1.8 to 2.2 times the coarse hit, clipped at the edges.
-    const double hx = coarse.best_location.x, hy = coarse.best_location.y;
-    const cv::Rect window(int(1.8 * hx), int(1.8 * hy),
-                          1920 >= 2.2 * hx + 720 ? int(0.4 * hx + 720) : int(1920 - 1.8 * hx),
-                          1080 >= 2.2 * hy + 480 ? int(0.4 * hy + 480) : int(1080 - 1.8 * hy));
+    ASSERT_TRUE(pitchlog::is_hit(coarse.best_score, coarse_threshold));
+    const cv::Rect window =
+        pitchlog::refinement_window(coarse.best_location, d.size, reference.size());
     const pitchlog::match_result fine = pitchlog::match_template(desktop, window, reference);
     lowest_fine = std::min(lowest_fine, fine.best_score);
-    EXPECT_TRUE(pitchlog::is_hit(fine.best_score, 0.5)) << "screen " << int(v.screen);
-    EXPECT_EQ(window.tl() + fine.best_location, at) << "screen " << int(v.screen);
+    EXPECT_TRUE(pitchlog::is_hit(fine.best_score, fine_threshold));
+    EXPECT_EQ(pitchlog::locked_origin(coarse.best_location, fine.best_location), at);
   }
   std::printf("coarse search min %.4f (margin %+.4f), refinement min %.4f (margin %+.4f)\n",
-              lowest_coarse, lowest_coarse - 0.5, lowest_fine, lowest_fine - 0.5);
+              lowest_coarse, lowest_coarse - coarse_threshold, lowest_fine,
+              lowest_fine - fine_threshold);
 }
 
 }  // namespace

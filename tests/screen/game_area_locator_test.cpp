@@ -31,6 +31,7 @@ TEST(game_area_locator, window_and_origin_from_the_coarse_hit) {
       {{500, 0}, {1000, 480}, {900, 0, 100, 480}},      // narrower than the game picture
   };
   for (const row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.hit << " in " << r.capture);
     EXPECT_EQ(refinement_window(r.hit, r.capture, game_size), r.window) << r.hit;
   }
   EXPECT_EQ(locked_origin({101, 0}, {5, 0}), cv::Point(186, 0));  // trunc(186.8)
@@ -59,7 +60,10 @@ struct locator_run {
 };
 
 TEST(game_area_locator, finds_the_game_anywhere_on_the_desktop) {
-  for (const cv::Size desktop : {cv::Size(1920, 1080), cv::Size(1366, 768), cv::Size(1921, 1081)}) {
+  // Each desktop with its half-size copy: trunc(width / 2), trunc(height / 2).
+  const std::pair<cv::Size, cv::Size> desktops[] = {
+      {{1920, 1080}, {960, 540}}, {{1366, 768}, {683, 384}}, {{1921, 1081}, {960, 540}}};
+  for (const auto& [desktop, half] : desktops) {
     const int right = desktop.width - game_size.width;
     const int bottom = desktop.height - game_size.height;
     for (const cv::Point origin : {cv::Point(0, 0), cv::Point(right, 0), cv::Point(0, bottom),
@@ -70,7 +74,7 @@ TEST(game_area_locator, finds_the_game_anywhere_on_the_desktop) {
       ASSERT_EQ(run.locate(), locate_outcome::locked);
       EXPECT_EQ(run.w.locator.game_origin, origin);
       EXPECT_EQ(run.desk.grabs, 3);
-      EXPECT_EQ(cv::imread(half_capture_file_name).size(), half_size(desktop));
+      EXPECT_EQ(cv::imread(half_capture_file_name).size(), half);
     }
   }
 }

@@ -37,6 +37,7 @@ TEST(scene_recognizer, first_hit_in_table_order_decides) {
       {"warning", {0, 0, 0, 0, 0, 0.5, 0, 0.751}, scene::game_over, 8},
   };
   for (const row& r : rows) {
+    SCOPED_TRACE(r.what);
     int run = 0;
     const scene s = first_scene_hit([&](const template_check& c) {
       EXPECT_EQ(&c, &scene_checks[run]) << r.what;
@@ -76,17 +77,25 @@ struct scene_frames {
   }
 };
 
+// A region that reaches past the capture is a miss even where the picture
+// itself shows whole inside the capture (a clipped region would find it).
 TEST(scene_recognizer, a_region_past_the_capture_is_a_miss) {
   const scene_frames f;
-  // The game picture hangs off the bottom right: the game-set region and the
-  // count panel's lower rows are outside the capture.
-  const cv::Mat game = synthetic::game_picture(f.templates, {.shown = {template_id::game_set}});
-  cv::Mat capture(300, 700, CV_8UC3, cv::Scalar(30, 30, 30));
-  const cv::Point origin(200, 20);
-  game(cv::Rect(0, 0, 500, 280)).copyTo(capture(cv::Rect(200, 20, 500, 280)));
-  EXPECT_EQ(recognize_scene(capture, f.templates, origin), scene::unrecognised);
+  // The game-set picture (game rows 315 to 344) shows whole, but its region
+  // runs to game row 349 and the capture ends after game row 346.
+  const cv::Mat game_set = synthetic::game_picture(f.templates, {.shown = {template_id::game_set}});
+  cv::Mat capture(20 + 347, 700, CV_8UC3, cv::Scalar(30, 30, 30));
+  game_set(cv::Rect(0, 0, 500, 347)).copyTo(capture(cv::Rect(200, 20, 500, 347)));
+  EXPECT_EQ(recognize_scene(capture, f.templates, {200, 20}), scene::unrecognised);
+
+  // The count picture (game columns 5 to 49) shows whole, but the game picture
+  // starts 3 px left of the capture, and so does the panel's region.
+  const cv::Mat count =
+      synthetic::game_picture(f.templates, {.shown = {template_id::count_no_ball_no_strike}});
+  cv::Mat shifted(300, 700, CV_8UC3, cv::Scalar(30, 30, 30));
+  count(cv::Rect(3, 0, 500, 280)).copyTo(shifted(cv::Rect(0, 20, 500, 280)));
   scene_state state;
-  read_count_panel(capture, f.templates, {-10, 200}, state);
+  read_count_panel(shifted, f.templates, {-3, 20}, state);
   EXPECT_FALSE(state.first_pitch_flag);
 }
 

@@ -1,9 +1,12 @@
 #pragma once
-// Helpers shared by the test suites: a temporary working folder, an Xvfb
-// server, and small readers of files and process resources.
+// Helpers shared by the test suites: a temporary working folder, and small
+// readers of files and process resources. Processes, Xvfb, waiting and
+// reading files come from practice/process.h, which the benchmarks share.
 #include <sys/types.h>
 #include <filesystem>
 #include <string>
+
+#include "practice/process.h"
 
 namespace test_support {
 
@@ -22,26 +25,12 @@ class scoped_work_dir {
   std::filesystem::path previous_;
 };
 
-// Starts Xvfb on a free display number with one screen of the given size and
-// 24-bit depth; stops it on destruction. display() is empty when it could not start.
-class xvfb_server {
- public:
-  xvfb_server(int width, int height);
-  ~xvfb_server();
-  xvfb_server(const xvfb_server&) = delete;
-  xvfb_server& operator=(const xvfb_server&) = delete;
-  const std::string& display() const { return display_; }  // e.g. ":57"
-
- private:
-  std::string display_;
-  pid_t pid_ = -1;
-};
-
 // The repository's data/ folder.
 std::filesystem::path source_data_dir();
 
-// The whole file as bytes; empty when it cannot be read.
-std::string read_file(const std::filesystem::path& path);
+using practice::read_file;
+using practice::wait_for_file;
+using practice::wait_until;
 
 // How often `what` occurs in `text`, overlaps included.
 int count_of(const std::string& text, const std::string& what);

@@ -3,18 +3,15 @@
 // code page 932 console text.
 #include <gtest/gtest.h>
 #include <iconv.h>
-#include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/test_support.h"
@@ -98,39 +95,16 @@ run_result run_bounded(const std::vector<std::string>& argv,
                        const std::vector<std::pair<std::string, std::string>>& env,
                        const fs::path& work_dir, const fs::path& out, const fs::path& err,
                        std::chrono::seconds limit) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setpgid(0, 0);
-    if (chdir(work_dir.c_str()) != 0) _exit(126);
-    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    if (!freopen(out.c_str(), "wb", stdout) || !freopen(err.c_str(), "wb", stderr)) _exit(126);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
+  const std::optional<int> status = practice::run_process(
+      {.argv = argv, .dir = work_dir, .env = env, .output = out, .errors = err, .own_group = true},
+      limit);
   run_result result;
-  if (pid < 0) return result;
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(-pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return result;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  result.finished = true;
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.finished = status.has_value();
+  if (status && WIFEXITED(*status)) result.exit_code = WEXITSTATUS(*status);
   return result;
 }
 
-std::string read_bytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test_support::read_file;
 
 // UTF-8 to code page 932 by the C library, independently of pitchlog's converter.
 std::string iconv_cp932(const std::string& utf8) {
@@ -158,10 +132,10 @@ class wine_capture : public ::testing::Test {
  protected:
   void SetUp() override {
     exe_ = PITCHLOG_CAPTURE_ONCE_EXE;
-    if (exe_.empty()) GTEST_SKIP() << "no mingw-w64 compiler: capture-once.exe was not built";
-    if (std::string(PITCHLOG_WINE).empty()) GTEST_SKIP() << "Wine is not installed";
+    ASSERT_FALSE(exe_.empty()) << "no mingw-w64 compiler: capture-once.exe was not built";
+    ASSERT_FALSE(std::string(PITCHLOG_WINE).empty()) << "Wine is not installed";
     ASSERT_TRUE(fs::exists(exe_)) << exe_;
-    ASSERT_FALSE(xvfb_.display().empty()) << "Xvfb did not start";
+    ASSERT_FALSE(xvfb_.display().empty()) << xvfb_.failure();
     env_ = {{"WINEPREFIX", PITCHLOG_BINARY_DIR "/wine-prefix"},
             {"WINEDEBUG", "-all"},
             // No Mono or Gecko installer at the first start.
@@ -172,11 +146,9 @@ class wine_capture : public ::testing::Test {
     if (!fs::exists(PITCHLOG_BINARY_DIR "/wine-prefix/system.reg")) {
       // The first start builds the prefix; it takes seconds to a few minutes.
       const run_result boot = run_wine({PITCHLOG_WINE, "wineboot", "-i"}, std::chrono::minutes(5));
-      if (!boot.finished || boot.exit_code != 0) {
-        GTEST_SKIP() << "Wine cannot start (wineboot -i "
-                     << (boot.finished ? "failed" : "timed out")
-                     << "): " << read_bytes(work_.path() / "stderr.txt");
-      }
+      ASSERT_TRUE(boot.finished && boot.exit_code == 0)
+          << "Wine cannot start (wineboot -i " << (boot.finished ? "failed" : "timed out")
+          << "): " << read_file(work_.path() / "stderr.txt");
     }
   }
 
@@ -195,7 +167,7 @@ class wine_capture : public ::testing::Test {
     run_wine({PITCHLOG_WINESERVER, "-w"}, std::chrono::seconds(30));
   }
 
-  test_support::xvfb_server xvfb_{screen_width, screen_height};
+  practice::xvfb xvfb_{screen_width, screen_height};
   test_support::scoped_work_dir work_;
   std::string exe_;
   std::vector<std::pair<std::string, std::string>> env_;
@@ -209,19 +181,18 @@ TEST_F(wine_capture, desktop_lands_in_capture_bmp_and_console_text_is_code_page_
 
   const run_result run = run_wine({PITCHLOG_WINE, exe_}, std::chrono::minutes(2));
   ASSERT_TRUE(run.finished) << "capture-once.exe did not end";
-  EXPECT_EQ(run.exit_code, 0) << read_bytes(work_.path() / "stderr.txt");
+  EXPECT_EQ(run.exit_code, 0) << read_file(work_.path() / "stderr.txt");
 
   // The console text: message, report line and reference picture path.
   const std::string expected_console =
       iconv_cp932("ファイルが読み込めません。\n") +
       iconv_cp932("ストレート：40%,カーブ：20%,フォーク：20%,シュート：20%\n") +
       "data\x5c\x92\xe1\x82\xdf.png\n";  // data\低め.png
-  EXPECT_EQ(read_bytes(work_.path() / "stdout.txt"), expected_console);
+  EXPECT_EQ(read_file(work_.path() / "stdout.txt"), expected_console);
 
-  const std::string bmp = read_bytes(work_.path() / "capture.bmp");
-  const uint32_t stride = 4100;  // 3 * 1366 = 4098, padded to a multiple of 4
-  const uint32_t image_size = stride * screen_height;
-  ASSERT_EQ(image_size, 3'148'800u);
+  const std::string bmp = read_file(work_.path() / "capture.bmp");
+  const uint32_t stride = 4100;           // 3 * 1366 = 4098, padded to a multiple of 4
+  const uint32_t image_size = 3'148'800;  // 4100 * 768
   ASSERT_EQ(bmp.size(), 54u + image_size);
 
   struct field {

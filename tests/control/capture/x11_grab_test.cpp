@@ -1,6 +1,8 @@
 // The X11 desktop grab on a private Xvfb: the pattern on the screen arrives
 // upright and exact in capture.bmp through both fetch paths, and a missing or
 // vanished display fails with one line on the error stream.
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -87,8 +89,8 @@ class x11_capture : public ::testing::TestWithParam<x11_fetch> {};
 
 TEST_P(x11_capture, screen_arrives_upright_and_exact_in_capture_bmp) {
   const cv::Size screen(1366, 768);  // 4100-byte rows: two padding bytes each
-  test_support::xvfb_server server(screen.width, screen.height);
-  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
+  practice::xvfb server(screen.width, screen.height);
+  ASSERT_FALSE(server.display().empty()) << server.failure();
   scoped_display_env env(server.display());
   test_support::scoped_work_dir dir;
 
@@ -140,9 +142,8 @@ INSTANTIATE_TEST_SUITE_P(fetch_paths, x11_capture,
                          [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 TEST(x11_capture_resize, follows_the_screen_as_it_shrinks_and_grows_back) {
-  if (std::system("command -v xrandr >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xrandr";
-  test_support::xvfb_server server(1366, 768);
-  ASSERT_FALSE(server.display().empty());
+  practice::xvfb server(1366, 768);
+  ASSERT_FALSE(server.display().empty()) << server.failure();
   scoped_display_env env(server.display());
   test_support::scoped_work_dir dir;
   ASSERT_TRUE(open_when_ready(x11_fetch::shared_memory));
@@ -152,9 +153,12 @@ TEST(x11_capture_resize, follows_the_screen_as_it_shrinks_and_grows_back) {
   p.grab_screen = [&](screen_grab& grab) { return grab_x11_screen(grabber, grab); };
 
   for (const cv::Size size : {cv::Size(1366, 768), cv::Size(1024, 600), cv::Size(1366, 768)}) {
-    const std::string resize = "xrandr --fb " + std::to_string(size.width) + "x" +
-                               std::to_string(size.height) + " >/dev/null 2>&1";
-    std::system(resize.c_str());  // complains about the output, but resizes the screen
+    // xrandr complains about the output, but resizes the screen.
+    const std::string fb = std::to_string(size.width) + "x" + std::to_string(size.height);
+    const std::optional<int> ran = practice::run_process(
+        {.argv = {"xrandr", "--fb", fb}, .env = {{"DISPLAY", server.display()}}},
+        std::chrono::seconds(30));
+    ASSERT_TRUE(ran && WIFEXITED(*ran) && WEXITSTATUS(*ran) != 127) << "xrandr did not run";
     const std::vector<filled_rect> pattern = {{0, 0, size.width, size.height, 0x336699},
                                               {size.width - 2, size.height - 1, 2, 1, 0xFF8000}};
     ASSERT_TRUE(x11_paint::paint_root(server.display(), pattern));
@@ -241,6 +245,7 @@ std::string unused_display() {
 TEST(x11_grab_failure, no_display_fails_with_one_line_and_no_capture) {
   const std::optional<std::string> displays[] = {std::nullopt, unused_display()};
   for (const auto& display : displays) {
+    SCOPED_TRACE(display.value_or("no DISPLAY"));
     scoped_display_env env(display);
     test_support::scoped_work_dir dir;
     std::ostringstream error;
@@ -263,8 +268,8 @@ TEST(x11_grab_failure, no_display_fails_with_one_line_and_no_capture) {
 }
 
 TEST(x11_grab_failure, vanished_server_fails_the_grab_instead_of_ending_the_process) {
-  auto server = std::make_unique<test_support::xvfb_server>(320, 200);
-  ASSERT_FALSE(server->display().empty());
+  auto server = std::make_unique<practice::xvfb>(320, 200);
+  ASSERT_FALSE(server->display().empty()) << server->failure();
   scoped_display_env env(server->display());
   x11_grabber_ptr ready = open_when_ready(x11_fetch::get_image);
   ASSERT_TRUE(ready);

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <optional>
 
 #include <gtest/gtest.h>
@@ -74,18 +73,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 std::nullopt, false},
                       load_case{"title_corrupt", std::nullopt, template_id::title, false}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(load_modes, colour_makes_three_8_bit_channels_as_stored_keeps_the_file) {
-  test_support::scoped_work_dir dir;
-  ASSERT_TRUE(cv::imwrite("grey16.png", cv::Mat(3, 5, CV_16UC1, cv::Scalar(40000))));
-  const cv::Mat colour = colour_load("grey16.png");
-  const cv::Mat stored = as_stored_load("grey16.png");
-  EXPECT_EQ(colour.type(), CV_8UC3);
-  EXPECT_EQ(stored.type(), CV_16UC1);
-  EXPECT_EQ(stored.at<uint16_t>(1, 1), 40000);
-  EXPECT_TRUE(colour_load("absent.png").empty());
-  EXPECT_TRUE(as_stored_load("absent.png").empty());
-}
 
 // A 200 x 150 noise frame, and templates cut from it or made up.
 struct match_case {
@@ -167,16 +154,5 @@ INSTANTIATE_TEST_SUITE_P(
         match_case{"one_channel_template", {0, 0, 40, 80}, {}, 1, false, false, {}, {}},
         match_case{"empty_frame", {0, 0, 40, 80}, {0, 0, 20, 20}, 0, true, false, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(hit_rule, strictly_above_the_threshold) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  struct {
-    double score, threshold;
-    bool hit;
-  } const cases[] = {{0.8, 0.8, false},  {std::nextafter(0.8, 1.0), 0.8, true},
-                     {0.7, 0.8, false},  {nan, 0.8, false},
-                     {nan, -1.0, false}, {-0.5, -0.6, true}};
-  for (const auto& c : cases) EXPECT_EQ(is_hit(c.score, c.threshold), c.hit) << c.score;
-}
 
 }  // namespace

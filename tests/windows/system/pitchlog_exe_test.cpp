@@ -42,42 +42,31 @@ using env_list = std::vector<std::pair<std::string, std::string>>;
 // group of its own, so that Wine's helpers end with it.
 pid_t start(const std::vector<std::string>& argv, const env_list& env, const fs::path& dir,
             const fs::path& out, const fs::path& err, int in_fd = -1) {
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  setpgid(0, 0);
-  if (chdir(dir.c_str()) != 0) _exit(126);
-  for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-  const int in = in_fd != -1 ? in_fd : open("/dev/null", O_RDONLY);
-  dup2(in, STDIN_FILENO);
-  dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
-  dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  execv(args[0], args.data());
-  _exit(127);
+  return practice::start_process({.argv = argv,
+                                  .dir = dir,
+                                  .env = env,
+                                  .input_fd = in_fd,
+                                  .output = out,
+                                  .errors = err,
+                                  .own_group = true});
 }
 
 bool wait_until(double seconds, const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
+  return practice::wait_until(done,
+                              std::chrono::milliseconds(static_cast<long long>(seconds * 1000)));
 }
 
 // The process's exit code once it has ended within `seconds`; -1 while it
 // runs, -2 when a signal ended it.
 int exit_code_within(pid_t pid, double seconds) {
-  int status = 0;
-  if (!wait_until(seconds, [&] { return waitpid(pid, &status, WNOHANG) == pid; })) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+  const std::optional<int> status = practice::wait_process(
+      pid, std::chrono::milliseconds(static_cast<long long>(seconds * 1000)));
+  if (!status) return -1;
+  return WIFEXITED(*status) ? WEXITSTATUS(*status) : -2;
 }
 
 void kill_group(pid_t pid) {
-  kill(-pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
+  practice::stop_process(pid, SIGKILL, std::chrono::seconds(10), true);
 }
 
 std::vector<practice::truth_pitch> read_truth(const fs::path& path) {
@@ -131,7 +120,7 @@ class pitchlog_exe : public ::testing::Test {
     ASSERT_TRUE(fs::exists(PITCHLOG_WINDOWS_ZIP))
         << PITCHLOG_WINDOWS_ZIP << ": run scripts/windows";
     ASSERT_FALSE(std::string(PITCHLOG_WINE).empty()) << "Wine is not installed";
-    ASSERT_FALSE(x_.display().empty()) << "Xvfb did not start";
+    ASSERT_FALSE(x_.display().empty()) << x_.failure();
     // A private Japanese locale (the machine needs none installed).
     const fs::path locales = bin / "wine-locale";
     if (!fs::exists(locales / "ja_JP.UTF-8" / "LC_CTYPE")) {
@@ -216,7 +205,7 @@ class pitchlog_exe : public ::testing::Test {
         << "pitchlog.exe ended on its own: " << read_file(folder / "errors.txt");
   }
 
-  test_support::xvfb_server x_{1024, 768};
+  practice::xvfb x_{1024, 768};
   test_support::scoped_work_dir dir_;
   env_list env_;
   std::vector<pid_t> running_;

@@ -6,7 +6,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-namespace test_support {
+namespace practice {
 
 inline void library_circle_search(const cv::Mat& plane, double resolution,
                                   double min_centre_distance, double edge_threshold,
@@ -16,4 +16,4 @@ inline void library_circle_search(const cv::Mat& plane, double resolution,
                    edge_threshold, accumulator_threshold, min_radius, max_radius);
 }
 
-}  // namespace test_support
+}  // namespace practice
