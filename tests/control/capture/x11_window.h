@@ -1,6 +1,5 @@
 #pragma once
-// A window of its own on an X display, filled with one colour (Xlib kept out
-// of the test files, whose OpenCV headers clash with its macros).
+// A window of its own on an X display (Xlib kept out of the test files).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -8,16 +7,13 @@
 namespace x11_window {
 
 struct window;
-struct window_deleter {
-  void operator()(window* w) const;  // closes the window and its connection
-};
-using window_ptr = std::unique_ptr<window, window_deleter>;
 
-// Maps an undecorated window at (x, y) filled with 0xRRGGBB and returns once
-// the server has drawn it; null when the display cannot be opened.
-window_ptr show(const std::string& display, int x, int y, int width, int height, uint32_t rgb);
+// Maps an undecorated window filled with 0xRRGGBB, once drawn; closed when
+// released; null without the display.
+std::shared_ptr<window> show(const std::string& display, int x, int y, int width, int height,
+                             uint32_t rgb);
 
-// Fills the window anew and returns once the server has drawn it.
+// Fills it anew, once drawn.
 void fill(window& w, uint32_t rgb);
 
 }  // namespace x11_window
