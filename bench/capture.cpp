@@ -1,8 +1,8 @@
 // Cost of one capture_screen without its 60 ms pause, step by step, on a
 // private 1920 x 1080 Xvfb: the X11 grab (shared memory against plain
 // XGetImage), the grab with its conversion to BGR rows, the conversion alone
-// with each row packer, the file write (in place against truncating first)
-// and the load back; then the whole
+// with each row packer, the file write (in place against truncating first),
+// the load back, and asking whether the screen changed since; then the whole
 // overhead of the capture path against the plain reference path.
 #include <csignal>
 #include <cstdlib>
@@ -86,6 +86,9 @@ void register_steps(x11_grabber& shared, x11_grab& plain, screen_grab& grab, pla
   add("write_truncating_first",
       [&] { benchmark::DoNotOptimize(bench::write_truncating(grab, capture_file_name)); });
   add("load_capture", [&] { benchmark::DoNotOptimize(as_stored_load(capture_file_name)); });
+  // Whether the screen changed since the last grab, asked of the server's
+  // change reports (one round trip): what a still attempt of the locator costs.
+  add("ask_screen_unchanged", [&] { benchmark::DoNotOptimize(x11_screen_unchanged(shared)); });
   // What every look at the screen costs besides the pause: capture_screen
   // and the load of its file.
   add("capture_overhead", [&] {

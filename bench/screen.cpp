@@ -2,7 +2,7 @@
 // pictures: one scene-loop pass in the versus view (what runs at every capture
 // between pitches, capture excluded), and one whole locating attempt (three
 // captures through "capture.bmp", the half-size copy through its file, and the
-// coarse and fine searches).
+// coarse and fine searches), and the comparison of two half-size copies.
 #include <filesystem>
 #include <string>
 
@@ -12,6 +12,7 @@
 #include "practice/data_pictures.h"
 #include "practice/desktop.h"
 #include "practice/renderer.h"
+#include "screen/coarse_reuse.h"
 #include "screen/game_area_locator.h"
 #include "screen/scene_recognizer.h"
 
@@ -69,6 +70,16 @@ void locating_attempt(benchmark::State& state) {
   std::filesystem::remove_all(dir);
 }
 BENCHMARK(locating_attempt)->Unit(benchmark::kMillisecond);
+
+// Telling whether a locating attempt's half-size copy changed since the last
+// one: two equal 960 x 540 copies, every byte compared.
+void comparing_half_size_copies(benchmark::State& state) {
+  cv::Mat last(540, 960, CV_8UC3);
+  cv::randu(last, 0, 256);
+  const cv::Mat fresh = last.clone();
+  for (auto _ : state) benchmark::DoNotOptimize(changed_area(last, fresh));
+}
+BENCHMARK(comparing_half_size_copies)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,10 +1,15 @@
 #include "screen/game_area_locator.h"
 
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "control/templates/checks.h"
 #include "screen/capture_frame.h"
+#include "screen/coarse_reuse.h"
 
 namespace pitchlog {
 namespace {
@@ -16,9 +21,52 @@ int trunc_px(double value) {
 
 enum class coarse_result { hit, miss, unreadable };
 
+// A file as an attempt left it: its size and modification time.
+struct file_stamp {
+  bool exists = false;
+  std::uintmax_t size = 0;
+  std::filesystem::file_time_type time{};
+  bool operator==(const file_stamp&) const = default;
+};
+
+file_stamp stamp_of(const char* path) {
+  std::error_code e1, e2;
+  const std::uintmax_t size = std::filesystem::file_size(path, e1);
+  const std::filesystem::file_time_type time = std::filesystem::last_write_time(path, e2);
+  if (e1 || e2) return {};
+  return {true, size, time};
+}
+
+// What the attempts of one locating stage carry from one to the next.
+struct attempt_memory {
+  coarse_memory coarse;
+  bool last_missed = false;  // the last attempt was a coarse miss, so its capture was the last grab
+  int answered_without_capture = 0;    // attempts in a row since the last capture
+  file_stamp capture_file, half_file;  // as the last capture left them
+};
+
+// True when this attempt's capture is known without taking it: the last one
+// missed, the platform reports the screen unchanged since it, and the files
+// hold what it wrote. `checking` is set on the attempts that capture anyway
+// to check such a report.
+bool capture_known(const platform& p, const locator_state& locator, const attempt_memory& memory,
+                   bool& checking) {
+  checking = false;
+  if (!memory.last_missed || !locator.trusts_unchanged_screen) return false;
+  if (memory.answered_without_capture + 1 >= unchanged_screen_check_every) {
+    checking = p.screen_unchanged();
+    return false;
+  }
+  return p.screen_unchanged() && stamp_of(capture_file_name) == memory.capture_file &&
+         stamp_of(half_capture_file_name) == memory.half_file;
+}
+
 // The coarse search on an attempt's first capture (released here): the
-// half-size copy goes through "resize-capture.bmp" and is searched whole.
-coarse_result coarse_search(cv::Mat& capture, const cv::Mat& half_template, cv::Point& hit) {
+// half-size copy goes through "resize-capture.bmp" and is searched whole, or,
+// given `memory`, only where it changed since the last attempt.
+coarse_result coarse_search(cv::Mat& capture, const cv::Mat& half_template, cv::Point& hit,
+                            coarse_memory* memory, coarse_path& path) {
+  path = coarse_path::full_search;
   const cv::Size size = half_size(capture.size());
   // A capture too small to halve cannot show the game picture.
   if (size.empty()) return coarse_result::miss;
@@ -31,10 +79,10 @@ coarse_result coarse_search(cv::Mat& capture, const cv::Mat& half_template, cv::
   if (!written) return coarse_result::unreadable;
   half = colour_load(half_capture_file_name);
   if (half.empty()) return coarse_result::unreadable;
-  const match_result m = match_template(half, cv::Rect(0, 0, half.cols, half.rows), half_template);
-  if (!is_hit(m.best_score, check_of(check_id::coarse_search).threshold))
-    return coarse_result::miss;
-  hit = m.best_location;
+  const coarse_answer answer = memory ? coarse_search_reusing(half, half_template, *memory, &path)
+                                      : full_coarse_search(half, half_template);
+  if (!answer.hit) return coarse_result::miss;
+  hit = answer.location;
   return coarse_result::hit;
 }
 
@@ -91,17 +139,40 @@ cv::Point locked_origin(cv::Point coarse_hit, cv::Point best_in_window) {
 }
 
 lock_result locate_game_area(const platform& p, const template_set& templates,
-                             locator_state& locator) {
+                             locator_state& locator, attempt_reuse reuse) {
   const cv::Mat& game_template = templates[template_id::game_area];
   lock_result lock;
+  attempt_memory memory;
+  const bool reusing = reuse == attempt_reuse::known_results;
   for (;;) {
+    bool checking = false;
+    if (reusing && capture_known(p, locator, memory, checking)) {
+      // The capture would show what the last one showed: the same miss.
+      ++memory.answered_without_capture;
+      p.pause(capture_pause_ms);
+      if (locator.locator_miss_count < locator_miss_limit) ++locator.locator_miss_count;
+      continue;
+    }
+    memory.answered_without_capture = 0;
+    memory.last_missed = false;
     cv::Mat capture = capture_frame(p);
     if (capture.empty()) return lock;
 
     cv::Point coarse_hit;
+    coarse_path path = coarse_path::full_search;
     const coarse_result coarse =
-        coarse_search(capture, templates[template_id::half_game_area], coarse_hit);
+        coarse_search(capture, templates[template_id::half_game_area], coarse_hit,
+                      reusing ? &memory.coarse : nullptr, path);
+    // The screen was reported unchanged, yet the picture changed: such
+    // reports are not to be relied on.
+    if (checking && coarse != coarse_result::unreadable && path != coarse_path::same_picture)
+      locator.trusts_unchanged_screen = false;
     if (coarse == coarse_result::miss) {
+      if (reusing) {
+        memory.last_missed = true;
+        memory.capture_file = stamp_of(capture_file_name);
+        memory.half_file = stamp_of(half_capture_file_name);
+      }
       if (locator.locator_miss_count < locator_miss_limit) ++locator.locator_miss_count;
       continue;
     }

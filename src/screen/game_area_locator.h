@@ -12,6 +12,9 @@ namespace pitchlog {
 struct locator_state {
   cv::Point game_origin{0, 0};  // top-left corner of the game picture at the last lock
   int locator_miss_count = 0;   // failed coarse searches since the last lock, up to 50
+  // False once the platform said the screen had not changed when it had:
+  // from then on every attempt captures.
+  bool trusts_unchanged_screen = true;
 };
 
 // At a lock with this many misses counted the record is emptied.
@@ -36,6 +39,15 @@ cv::Point locked_origin(cv::Point coarse_hit, cv::Point best_in_window);
 
 enum class locate_outcome { locked, capture_failed };
 
+// Whether an attempt may skip work whose result is already known (the
+// default), or does all of it, as a full search of every capture.
+enum class attempt_reuse { known_results, none };
+
+// While the platform reports the screen unchanged since the last grab, an
+// attempt after a miss is answered without a capture, except every this many
+// attempts, which capture anyway and so catch a change that went unreported.
+inline constexpr int unchanged_screen_check_every = 16;
+
 struct lock_result {
   locate_outcome outcome = locate_outcome::capture_failed;
   // Fifty misses (or a game-ending screen) stood at the lock: the record is to be emptied.
@@ -46,7 +58,16 @@ struct lock_result {
 // sets the origin, clears the miss count and waits until the play-ball screen
 // has gone. capture_failed when the first capture of an attempt cannot be
 // loaded; any other unreadable capture starts a new attempt.
+//
+// With known_results every attempt decides exactly as a full search of its
+// capture would, but skips what an earlier attempt of this call already
+// found out: a half-size copy equal to the last one keeps the last answer, a
+// changed one is matched only over the change (coarse_reuse.h); and after a
+// miss, while the platform reports the screen unchanged and both files are
+// as the last attempt left them, the attempt is a miss without a capture (it
+// still pauses as a capture does).
 lock_result locate_game_area(const platform& p, const template_set& templates,
-                             locator_state& locator);
+                             locator_state& locator,
+                             attempt_reuse reuse = attempt_reuse::known_results);
 
 }  // namespace pitchlog

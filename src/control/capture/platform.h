@@ -37,6 +37,10 @@ struct platform {
   // Grabs the screen into `grab`; false when no grab is possible. The grabber
   // says why on standard error itself (once, not at every capture).
   std::function<bool(screen_grab& grab)> grab_screen = [](screen_grab&) { return false; };
+  // True only when the screen is known to show exactly what the last
+  // successful grab returned (the display server reported no change since);
+  // false whenever that is not certain.
+  std::function<bool()> screen_unchanged = [] { return false; };
   // Pauses for the given number of milliseconds (0: give up the time slice).
   std::function<void(int milliseconds)> pause = [](int) {};
   // Shows an image in a named window, creating the window on first use.

@@ -103,17 +103,23 @@ bool is_single_colour(const cv::Mat& templ) {
 
 }  // namespace
 
-match_result match_template(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& templ) {
-  match_result result;
-  if (!can_match(frame, region, templ) || is_single_colour(templ)) {
-    result.best_score = std::numeric_limits<double>::quiet_NaN();
-    result.worst_score = std::numeric_limits<double>::quiet_NaN();
-    return result;
-  }
+cv::Mat match_score_map(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& templ) {
+  if (!can_match(frame, region, templ) || is_single_colour(templ)) return cv::Mat();
   // frame(region) is a view, so the capture is neither copied nor changed;
   // the score map is (region - template + 1) in each direction.
   cv::Mat scores;
   cv::matchTemplate(frame(region), templ, scores, cv::TM_CCOEFF_NORMED);
+  return scores;
+}
+
+match_result match_template(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& templ) {
+  match_result result;
+  const cv::Mat scores = match_score_map(frame, region, templ);
+  if (scores.empty()) {
+    result.best_score = std::numeric_limits<double>::quiet_NaN();
+    result.worst_score = std::numeric_limits<double>::quiet_NaN();
+    return result;
+  }
   cv::minMaxLoc(scores, &result.worst_score, &result.best_score, &result.worst_location,
                 &result.best_location);
   return result;

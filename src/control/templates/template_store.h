@@ -80,6 +80,11 @@ struct match_result {
 // (no pattern to correlate) gives best_score NaN (a miss).
 match_result match_template(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& templ);
 
+// The score map match_template takes its best and worst from: one score per
+// position of the template's top-left corner inside `region` (CV_32F); empty
+// wherever match_template gives NaN.
+cv::Mat match_score_map(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& templ);
+
 // The hit rule of every check: score strictly above the threshold; NaN misses.
 inline bool is_hit(double score, double threshold) {
   return score > threshold;

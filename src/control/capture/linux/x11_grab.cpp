@@ -13,6 +13,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xdamage.h>
 
 #include "control/capture/row_pack.h"
 #include "control/capture/screen_capture.h"
@@ -43,6 +44,16 @@ struct x11_grabber {
   std::vector<uint8_t> bgr;
   int32_t bgr_width = 0;
   int32_t bgr_height = 0;
+
+  // The server's change reports for the root window (DAMAGE extension), when
+  // it has them. The reported area is emptied just before every fetch, so a
+  // report with a later request number means the screen may differ from the
+  // fetched image.
+  Damage damage = 0;
+  int damage_event_base = 0;
+  unsigned long emptied_at = 0;  // request number of the last emptying
+  bool fetched = false;          // the fetch after that emptying succeeded
+  bool changed = true;           // a change was reported since that emptying
 };
 
 namespace {
@@ -176,6 +187,49 @@ bool known_root_size(x11_grabber& g, int& width, int& height) {
   return true;
 }
 
+Bool is_damage_report(Display*, XEvent* event, XPointer grabber) {
+  const auto& g = *reinterpret_cast<const x11_grabber*>(grabber);
+  return event->type == g.damage_event_base + XDamageNotify ? True : False;
+}
+
+Bool is_change_report(Display* display, XEvent* event, XPointer grabber) {
+  return is_damage_report(display, event, grabber) ||
+                 (event->type == ConfigureNotify &&
+                  event->xconfigure.window == DefaultRootWindow(display))
+             ? True
+             : False;
+}
+
+// Takes every change report the client has received and notes whether any
+// came after the last emptying; with `sizes`, the root window's new sizes as
+// well (as known_root_size takes them), each a change.
+void take_change_reports(x11_grabber& g, bool sizes) {
+  XEvent event;
+  while (!g.connection_lost &&
+         XCheckIfEvent(g.display, &event, sizes ? is_change_report : is_damage_report,
+                       reinterpret_cast<XPointer>(&g))) {
+    if (event.type == ConfigureNotify) {
+      g.root_width = event.xconfigure.width;
+      g.root_height = event.xconfigure.height;
+      g.changed = true;
+    } else if (static_cast<long>(event.xany.serial - g.emptied_at) >= 0) {
+      g.changed = true;
+    }
+  }
+}
+
+// Empties the reported area just before a fetch: what changes after this
+// request is reported anew. Reports queued so far are dropped, so that they
+// never pile up however long the screen keeps changing.
+void empty_change_reports(x11_grabber& g) {
+  g.fetched = false;
+  if (g.damage == 0) return;
+  take_change_reports(g, false);
+  g.emptied_at = NextRequest(g.display);
+  XDamageSubtract(g.display, g.damage, None, None);
+  g.changed = false;
+}
+
 bool fetch_shared(x11_grabber& g, int width, int height) {
   if (g.image == nullptr || g.image->width != width || g.image->height != height) {
     release_server_image(g);
@@ -186,17 +240,21 @@ bool fetch_shared(x11_grabber& g, int width, int height) {
   }
   g.converted = false;
   x_error_trap trap;
+  empty_change_reports(g);
   const Status ok = XShmGetImage(g.display, DefaultRootWindow(g.display), g.image, 0, 0, AllPlanes);
-  return ok != 0 && !trap.failed() && !g.connection_lost;
+  g.fetched = ok != 0 && !trap.failed() && !g.connection_lost;
+  return g.fetched;
 }
 
 bool fetch_plain(x11_grabber& g, int width, int height) {
   release_server_image(g);
   g.converted = false;
   x_error_trap trap;
+  empty_change_reports(g);
   g.image = XGetImage(g.display, DefaultRootWindow(g.display), 0, 0, static_cast<unsigned>(width),
                       static_cast<unsigned>(height), AllPlanes, ZPixmap);
-  return g.image != nullptr && !trap.failed() && !g.connection_lost;
+  g.fetched = g.image != nullptr && !trap.failed() && !g.connection_lost;
+  return g.fetched;
 }
 
 bool is_bgrx(const XImage& image) {
@@ -253,6 +311,17 @@ x11_grabber* open_grabber(x11_fetch preferred, std::string& why) {
     shared = XShmQueryExtension(display) && !trap.failed() && !g->connection_lost;
   }
   g->fetch = shared ? x11_fetch::shared_memory : x11_fetch::get_image;
+  // Change reports of the whole screen: the root window with every window on it.
+  {
+    x_error_trap trap;
+    int error_base = 0, major = 1, minor = 1;
+    if (XDamageQueryExtension(display, &g->damage_event_base, &error_base) &&
+        XDamageQueryVersion(display, &major, &minor)) {
+      g->damage = XDamageCreate(display, DefaultRootWindow(display), XDamageReportNonEmpty);
+      XSync(display, False);
+      if (trap.failed() || g->connection_lost) g->damage = 0;
+    }
+  }
   return g;
 }
 
@@ -305,6 +374,20 @@ bool x11_fetch_screen(x11_grabber& g) {
     g.fetch = x11_fetch::get_image;
   }
   return root_size(g, width, height) && fetch_plain(g, width, height);
+}
+
+bool x11_screen_unchanged(x11_grabber& g) {
+  if (g.damage == 0 || !g.fetched || g.changed || g.connection_lost) return false;
+  x_error_trap trap;
+  // A round trip: every report the server made before answering it is then
+  // in the client's queue.
+  XSync(g.display, False);
+  take_change_reports(g, true);
+  return !g.changed && !trap.failed() && !g.connection_lost;
+}
+
+bool x11_screen_unchanged(x11_grab& state) {
+  return state.grabber && x11_screen_unchanged(*state.grabber);
 }
 
 void x11_convert(x11_grabber& g, screen_grab& grab) {

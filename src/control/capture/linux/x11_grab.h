@@ -35,6 +35,11 @@ x11_fetch x11_grabber_fetch(const x11_grabber& grabber);
 // when the server refuses or the connection is lost.
 bool x11_fetch_screen(x11_grabber& grabber);
 
+// True only when the server reported no change of the screen since the last
+// successful fetch began (so the screen shows what it fetched); false when it
+// has no change reports, after a failed fetch, or when the connection is lost.
+bool x11_screen_unchanged(x11_grabber& grabber);
+
 // Turns the last fetched image into padded BGR rows, top row first
 // (`grab.top_down`), in its own memory (or, for an uncommon pixel format, in a
 // reused buffer), and describes them in `grab` (an empty grab when nothing was
@@ -54,5 +59,9 @@ struct x11_grab {
 // line on `state.error` per outage, when no grab is possible. A lost
 // connection is dropped, so the next grab connects afresh.
 bool grab_x11_screen(x11_grab& state, screen_grab& grab);
+
+// x11_screen_unchanged for the grab of a run (a `platform::screen_unchanged`);
+// false before its first grab.
+bool x11_screen_unchanged(x11_grab& state);
 
 }  // namespace pitchlog
