@@ -1,7 +1,6 @@
 #include "pictures/cut_pictures.h"
 
 #include <system_error>
-#include <vector>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -23,13 +22,12 @@ cv::Mat half_picture(const cv::Mat& picture) {
 bool cut_pictures(const shot_set& shots, const cv::Rect& game,
                   const std::array<cv::Rect, data_picture_count>& cuts, picture_array& pictures,
                   std::string& error) {
-  std::vector<int> needed(picture_shot.begin(), picture_shot.end());
-  if (std::string missing = missing_shots("the shot folder", shots, needed); !missing.empty()) {
-    error = missing;
-    return false;
-  }
-  for (int label : needed) {
+  for (int label : picture_shot) {
     const cv::Mat& shot = shots[label];
+    if (shot.empty()) {
+      error = "no " + std::string(shot_labels[label].name) + " shot";
+      return false;
+    }
     if ((game & cv::Rect(0, 0, shot.cols, shot.rows)) != game) {
       error = "the game picture " + rectangle_text(game) + " reaches past the " +
               std::string(shot_labels[label].name) + " shot (" + std::to_string(shot.cols) + " x " +

@@ -98,7 +98,8 @@ bool read_cuts_file(const std::filesystem::path& path, cut_plan& plan, std::stri
       return false;
     }
   } catch (const cv::Exception& e) {
-    error = where + " is not JSON: " + e.msg;
+    // The parser names the file and the line in its description.
+    error = where + " is not JSON (" + e.err + ")";
     return false;
   }
   const cv::FileNode game = file["game"];

@@ -141,9 +141,10 @@ int run_cut(const cut_options& o, std::ostream& out, std::ostream& err) {
   const bool had_file = fs::exists(cuts_file, ec);
   if (had_file && !read_cuts_file(cuts_file, plan, error)) return fail(err, "cut", error);
 
+  const std::vector<int> needed(picture_shot.begin(), picture_shot.end());
+  if (const std::string missing = missing_shots(o.shots, shots, needed); !missing.empty())
+    return fail(err, "cut", missing);
   const int versus = *label_index("versus");
-  if (shots[versus].empty())
-    return fail(err, "cut", "missing in " + o.shots.string() + ": versus.png");
   std::optional<cv::Rect> game = o.game ? o.game : plan.game;
   if (!game) {
     if (!windows_available())
