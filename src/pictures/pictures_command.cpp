@@ -96,20 +96,34 @@ struct cut_options {
   bool pick = false;
 };
 
-// The game picture of a shot with a rectangle drawn on it, for dragging.
-cv::Mat marked(const cv::Mat& game_picture, const cv::Rect& area, const cv::Rect& cut) {
-  cv::Mat picture = game_picture.clone();
-  cv::rectangle(picture, area, cv::Scalar(0, 200, 255), 1);
-  cv::rectangle(picture, cut, cv::Scalar(80, 220, 80), 1);
+// A small game picture is shown enlarged, so that a cut can be dragged to the pixel.
+int zoom_of(cv::Size game) {
+  return game.width <= 800 && game.height <= 600 ? 2 : 1;
+}
+
+// The game picture of a shot, enlarged, with the area and the cut drawn on it.
+cv::Mat marked(const cv::Mat& game_picture, int zoom, const cv::Rect& area, const cv::Rect& cut) {
+  cv::Mat picture;
+  cv::resize(game_picture, picture, cv::Size(), zoom, zoom, cv::INTER_NEAREST);
+  const auto enlarged = [zoom](const cv::Rect& r) {
+    return cv::Rect(r.x * zoom, r.y * zoom, r.width * zoom, r.height * zoom);
+  };
+  cv::rectangle(picture, enlarged(area), cv::Scalar(0, 200, 255), 1);
+  cv::rectangle(picture, enlarged(cut), cv::Scalar(80, 220, 80), 1);
   return picture;
 }
 
 // Drags every cut in turn; a cancelled drag keeps the cut it had.
 void pick_cuts(const shot_set& shots, const cv::Rect& game,
                std::array<cv::Rect, data_picture_count>& cuts, std::ostream& out) {
+  int n = 0;
   for (int i = 0; i < data_picture_count; ++i) {
     const auto id = static_cast<template_id>(i);
     if (!has_cut(id) || shots[picture_shot[i]].empty()) continue;
+    // The window's title is ASCII: not every window toolkit takes the
+    // Japanese file names; the terminal line names the picture.
+    const std::string title = "cut " + std::to_string(++n) + " of " +
+                              std::to_string(data_picture_count - 2) + " (see the terminal)";
     const cv::Mat game_picture = shots[picture_shot[i]](game);
     const std::string name(template_file_names[i]);
     const cv::Rect area = cut_area(id, game.size());
@@ -117,9 +131,13 @@ void pick_cuts(const shot_set& shots, const cv::Rect& game,
         << shot_labels[picture_shot[i]].name << " shot (c keeps " << rectangle_text(cuts[i]) << ")"
         << std::endl;
     for (;;) {
-      const std::optional<cv::Rect> r =
-          drag_rectangle("cut " + name, marked(game_picture, area, cuts[i]));
+      const int zoom = zoom_of(game.size());
+      std::optional<cv::Rect> r = drag_rectangle(title, marked(game_picture, zoom, area, cuts[i]));
       if (!r) break;
+      // Every game pixel the dragged rectangle touches.
+      const cv::Point tl(r->x / zoom, r->y / zoom);
+      const cv::Point br((r->br().x + zoom - 1) / zoom, (r->br().y + zoom - 1) / zoom);
+      r = cv::Rect(tl, br);
       if (const std::string problem = cut_problem(id, *r, game.size()); !problem.empty()) {
         out << "  " << problem << "; drag again" << std::endl;
         continue;
