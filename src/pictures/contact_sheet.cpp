@@ -15,7 +15,7 @@ namespace {
 constexpr int columns = 3;
 constexpr int gap = 10;
 constexpr int header_height = 22;
-constexpr int panel_width = 270;
+constexpr int panel_width = 310;
 constexpr int line_height = 16;
 constexpr double font_scale = 0.42;
 const cv::Scalar background(40, 40, 40);

@@ -225,7 +225,8 @@ int run_check(const fs::path& data, const fs::path& dir, const fs::path& sheet_f
   const check_report report = check_pictures(read_picture_folder(data), shots);
   const bool pass = print_check_table(report, out);
   if (!sheet_file.empty()) {
-    if (!write_png(sheet_file, draw_contact_sheet(report, shots), error))
+    // The sheet is meant to be kept and shown: the smallest file.
+    if (!write_png(sheet_file, draw_contact_sheet(report, shots), error, 9))
       return fail(err, "check", error);
     out << "contact sheet: " << sheet_file.string() << std::endl;
   }

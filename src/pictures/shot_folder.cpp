@@ -118,13 +118,16 @@ fs::path temporary_beside(const fs::path& path, const std::string& tag) {
   return path.parent_path() / name;
 }
 
-bool write_png(const fs::path& path, const cv::Mat& picture, std::string& error) {
+bool write_png(const fs::path& path, const cv::Mat& picture, std::string& error,
+               int compression) {
   // The encoder is chosen by the extension, so the temporary name keeps it.
   fs::path temporary = temporary_beside(path, "writing");
   temporary += ".png";
   bool written = false;
   try {
-    written = cv::imwrite(temporary.string(), picture);
+    std::vector<int> options;
+    if (compression >= 0) options = {cv::IMWRITE_PNG_COMPRESSION, compression};
+    written = cv::imwrite(temporary.string(), picture, options);
   } catch (const cv::Exception&) {
     written = false;
   }

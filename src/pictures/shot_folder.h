@@ -22,7 +22,8 @@ cv::Mat read_png(const std::filesystem::path& path, std::string& why);
 
 // Reads every "<label>.png" of `dir` into `shots`. False with one line in
 // `error` when the folder cannot be listed, a PNG in it is named after no
-// label, or a shot cannot be read. Files other than PNGs are left alone.
+// label, or a shot cannot be read. Files other than PNGs, and hidden files
+// (the temporary files of a write), are left alone.
 bool read_shot_folder(const std::filesystem::path& dir, shot_set& shots, std::string& error);
 
 // One line naming the shots of `needed` missing from `shots`; empty when
@@ -31,8 +32,10 @@ std::string missing_shots(const std::filesystem::path& dir, const shot_set& shot
                           const std::vector<int>& needed);
 
 // Writes `picture` as PNG to `path` through a temporary file beside it, so
-// that the path never holds half a picture. False with one line in `error`.
-bool write_png(const std::filesystem::path& path, const cv::Mat& picture, std::string& error);
+// that the path never holds half a picture, with the encoder's default
+// compression or the given level (0 to 9). False with one line in `error`.
+bool write_png(const std::filesystem::path& path, const cv::Mat& picture, std::string& error,
+               int compression = -1);
 
 // Writes `text` to `path` through a temporary file beside it.
 bool write_text_file(const std::filesystem::path& path, const std::string& text,
