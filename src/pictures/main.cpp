@@ -6,5 +6,6 @@
 #include "pictures/pictures_command.h"
 
 int main(int argc, char** argv) {
-  return pitchlog::run_pictures(argc, argv, std::cin, std::cout, std::cerr);
+  return pitchlog::run_pictures(argc, argv, std::cin, std::cout, std::cerr,
+                                pitchlog::window_drag());
 }

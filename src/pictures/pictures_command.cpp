@@ -114,7 +114,7 @@ cv::Mat marked(const cv::Mat& game_picture, int zoom, const cv::Rect& area, cons
 }
 
 // Drags every cut in turn; a cancelled drag keeps the cut it had.
-void pick_cuts(const shot_set& shots, const cv::Rect& game,
+void pick_cuts(const shot_set& shots, const cv::Rect& game, const rectangle_drag& drag,
                std::array<cv::Rect, data_picture_count>& cuts, std::ostream& out) {
   int n = 0;
   for (int i = 0; i < data_picture_count; ++i) {
@@ -132,7 +132,7 @@ void pick_cuts(const shot_set& shots, const cv::Rect& game,
         << std::endl;
     for (;;) {
       const int zoom = zoom_of(game.size());
-      std::optional<cv::Rect> r = drag_rectangle(title, marked(game_picture, zoom, area, cuts[i]));
+      std::optional<cv::Rect> r = drag(title, marked(game_picture, zoom, area, cuts[i]));
       if (!r) break;
       // Every game pixel the dragged rectangle touches.
       const cv::Point tl(r->x / zoom, r->y / zoom);
@@ -149,7 +149,8 @@ void pick_cuts(const shot_set& shots, const cv::Rect& game,
   }
 }
 
-int run_cut(const cut_options& o, std::ostream& out, std::ostream& err) {
+int run_cut(const cut_options& o, const rectangle_drag& drag, std::ostream& out,
+            std::ostream& err) {
   shot_set shots;
   std::string error;
   if (!read_shot_folder(o.shots, shots, error)) return fail(err, "cut", error);
@@ -165,12 +166,12 @@ int run_cut(const cut_options& o, std::ostream& out, std::ostream& err) {
   const int versus = *label_index("versus");
   std::optional<cv::Rect> game = o.game ? o.game : plan.game;
   if (!game) {
-    if (!windows_available())
+    if (!drag)
       return fail(err, "cut",
                   "give the game picture on the versus shot with --game X,Y,W,H (no display to "
                   "drag it on)");
     out << "drag the game picture on the versus shot, then Enter (c cancels)" << std::endl;
-    game = drag_rectangle("versus: the game picture", shots[versus]);
+    game = drag("versus: the game picture", shots[versus]);
     if (!game) return fail(err, "cut", "no game picture dragged");
     out << "  game picture " << rectangle_text(*game) << std::endl;
   }
@@ -187,8 +188,8 @@ int run_cut(const cut_options& o, std::ostream& out, std::ostream& err) {
     if (has_cut(id)) cuts[i] = plan.cuts[i].value_or(default_cut(id, game->size()));
   }
   if (o.pick) {
-    if (!windows_available()) return fail(err, "cut", "--pick needs a display");
-    pick_cuts(shots, *game, cuts, out);
+    if (!drag) return fail(err, "cut", "--pick needs a display");
+    pick_cuts(shots, *game, drag, cuts, out);
   }
 
   picture_array pictures;
@@ -265,7 +266,8 @@ int shoot_command(const std::vector<std::string>& args, std::istream& in, std::o
   return run_shoot(o, platform_shot(p, grab_errors), in, out, err);
 }
 
-int cut_command(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int cut_command(const std::vector<std::string>& args, const rectangle_drag& drag, std::ostream& out,
+                std::ostream& err) {
   cut_options o;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -286,7 +288,7 @@ int cut_command(const std::vector<std::string>& args, std::ostream& out, std::os
     }
   }
   if (o.shots.empty() || o.out.empty()) return fail(err, "cut", "needs DIR and --out DATA");
-  return run_cut(o, out, err);
+  return run_cut(o, drag, out, err);
 }
 
 int check_command(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -308,12 +310,12 @@ int check_command(const std::vector<std::string>& args, std::ostream& out, std::
 }  // namespace
 
 int run_pictures(int argc, const char* const* argv, std::istream& in, std::ostream& out,
-                 std::ostream& err) {
+                 std::ostream& err, const rectangle_drag& drag) {
   const std::string_view command = argc > 1 ? argv[1] : "";
   const std::vector<std::string> args(argv + std::min(argc, 2), argv + argc);
   try {
     if (command == "shoot") return shoot_command(args, in, out, err);
-    if (command == "cut") return cut_command(args, out, err);
+    if (command == "cut") return cut_command(args, drag, out, err);
     if (command == "check") return check_command(args, out, err);
     if (command == "--help" || command == "-h" || command == "help") return print_help(out);
   } catch (const std::exception& e) {

@@ -118,8 +118,7 @@ fs::path temporary_beside(const fs::path& path, const std::string& tag) {
   return path.parent_path() / name;
 }
 
-bool write_png(const fs::path& path, const cv::Mat& picture, std::string& error,
-               int compression) {
+bool write_png(const fs::path& path, const cv::Mat& picture, std::string& error, int compression) {
   // The encoder is chosen by the extension, so the temporary name keeps it.
   fs::path temporary = temporary_beside(path, "writing");
   temporary += ".png";
