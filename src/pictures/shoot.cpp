@@ -68,11 +68,6 @@ desktop_shot platform_shot(const platform& p, std::ostringstream& grab_errors) {
 int run_shoot(const shoot_options& options, const desktop_shot& shoot, std::istream& in,
               std::ostream& out, std::ostream& err) {
   std::error_code ec;
-  fs::create_directories(options.dir, ec);
-  if (ec || !fs::is_directory(options.dir, ec)) {
-    err << prefix << "cannot make the shot folder " << options.dir.string() << std::endl;
-    return 2;
-  }
   std::vector<int> labels = options.labels;
   if (labels.empty()) {
     for (int label = 0; label < label_count; ++label) {
@@ -85,10 +80,16 @@ int run_shoot(const shoot_options& options, const desktop_shot& shoot, std::istr
         << std::endl;
     return 0;
   }
-  // A desktop that cannot be grabbed is found before the first question.
+  // A desktop that cannot be grabbed is found before the first question, and
+  // before the folder is made.
   std::string why;
   if (shoot(why).empty()) {
     err << prefix << "shoot: " << why << std::endl;
+    return 2;
+  }
+  fs::create_directories(options.dir, ec);
+  if (ec || !fs::is_directory(options.dir, ec)) {
+    err << prefix << "shoot: cannot make the shot folder " << options.dir.string() << std::endl;
     return 2;
   }
 
