@@ -202,6 +202,7 @@ expectation expected(int check, const shot_label& l) {
 check_report check_pictures(const picture_set& pictures, const shot_set& shots) {
   check_report report;
   report.game = pictures.pictures[static_cast<int>(template_id::game_area)].size();
+  report.unreadable = pictures.unreadable;
   const cv::Mat& half_template = pictures.pictures[static_cast<int>(template_id::half_game_area)];
   const cv::Mat& game_template = pictures.pictures[static_cast<int>(template_id::game_area)];
 
@@ -332,12 +333,19 @@ bool print_check_table(const check_report& report, std::ostream& out) {
     elsewhere += row.result == verdict::locks_elsewhere;
     close += is_close(row);
   }
+  int unreadable = 0;
+  for (const std::string& why : report.unreadable) {
+    if (why.empty()) continue;
+    out << "CANNOT BE READ: " << why << "\n";
+    ++unreadable;
+  }
   if (!report.origin)
     out << "the game picture is not found on the versus shot, so no other check can be placed\n";
-  const bool pass = report.origin && missed + unintended + unmatched + elsewhere == 0;
+  const bool pass = report.origin && missed + unintended + unmatched + elsewhere + unreadable == 0;
   out << (pass ? "pass: " : "FAIL: ") << hits << " intended hits, " << missed << " missed, "
       << unintended << " unintended hits, " << unmatched << " cannot be matched, " << elsewhere
-      << " locks elsewhere; " << close << " margins under " << close_margin << "\n";
+      << " locks elsewhere, " << unreadable << " cannot be read; " << close << " margins under "
+      << close_margin << "\n";
   return pass;
 }
 

@@ -66,6 +66,9 @@ struct check_report {
   cv::Size game;                    // the size of 低め.png
   std::optional<cv::Point> origin;  // the game picture on the versus shot, as pitchlog locks it
   std::vector<scored_check> rows;   // every check on every shot, in table order
+  // Why a picture cannot be read, by template_id (empty when it can): pitchlog
+  // refuses to start without any of its start-up pictures, matched or not.
+  std::array<std::string, data_picture_count> unreadable;
 };
 
 // What a check must do on a shot (check: an index into `checks`).
@@ -78,7 +81,8 @@ check_report check_pictures(const picture_set& pictures, const shot_set& shots);
 const char* check_name(int check);
 
 // Prints the table of intended hits with their margins, unintended hits,
-// close margins and pictures that cannot be matched, then one summary line.
+// close margins and pictures that cannot be matched or read, then one
+// summary line.
 // True when every intended check hits and no other does.
 bool print_check_table(const check_report& report, std::ostream& out);
 
