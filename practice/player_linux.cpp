@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -236,6 +237,53 @@ int run_play_command(int argc, char** argv) {
       put_picture(w);
       painted = true;
     }
+  }
+  return 0;
+}
+
+int run_show_command(int argc, char** argv, const view_parser& parse) {
+  int x = 0, y = 0;
+  for (int i = 1; i < argc; i += 2) {
+    const std::string_view flag = argv[i];
+    int v = 0;
+    if ((flag != "--x" && flag != "--y") || i + 1 >= argc || !parse_number(argv[i + 1], v)) {
+      std::fputs("usage: practice-game show [--x X --y Y]\n", stderr);
+      return 2;
+    }
+    (flag == "--x" ? x : y) = v;
+  }
+  game_window w;
+  if (!open_window(w, x, y)) return 1;
+  render_cache layers;
+  cv::Mat picture;
+  cv::Mat bgra(game_height, game_width, CV_8UC4, w.pixels.data());
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    if (line == "hide") {
+      show_window(w, false);
+      XSync(w.display, False);
+      std::printf("hidden\n");
+      std::fflush(stdout);
+      continue;
+    }
+    game_view view;
+    std::string error;
+    if (!parse(line, view, error)) {
+      std::fprintf(stderr, "practice-game show: %s\n", error.c_str());
+      return 2;
+    }
+    render_game(view, layers, picture);
+    cv::cvtColor(picture, bgra, cv::COLOR_BGR2BGRA);
+    if (!w.mapped) {
+      // Drawing reaches the screen only once the window is mapped.
+      show_window(w, true);
+      XEvent event;
+      XWindowEvent(w.display, w.window, ExposureMask, &event);
+    }
+    put_picture(w);
+    XSync(w.display, False);
+    std::printf("shown\n");
+    std::fflush(stdout);
   }
   return 0;
 }

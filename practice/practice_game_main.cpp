@@ -1,14 +1,17 @@
 // practice-game: the synthetic baseball game that pitchlog is tested and demonstrated on.
 //   practice-game data DIR                  writes pitchlog's reference pictures into DIR
 //   practice-game render --screen NAME ...  writes one game picture
+//   practice-game shots DIR                 writes the labelled shots of pitchlog-pictures
 //   practice-game sheet --out FILE          writes a labelled contact sheet of every screen
 //   practice-game play ...                  plays a game in an X11 window
+//   practice-game show [--x X --y Y]        shows the views named on standard input
 //   practice-game expect --truth FILE ...   the reports a correct watcher prints for a truth log
 //   practice-game record --seed N ...       writes a game as a video file, with its truth log
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -23,6 +26,7 @@
 #include "practice/player.h"
 #include "practice/recorder.h"
 #include "practice/renderer.h"
+#include "practice/shots.h"
 
 namespace {
 
@@ -44,13 +48,16 @@ constexpr std::array<std::pair<std::string_view, game_screen>, practice::screen_
 
 const char* const usage =
     "usage: practice-game data DIR\n"
-    "       practice-game render --screen NAME [--balls B --strikes S --outs O --inning N\n"
-    "                            --half top|bottom --hand right|left --pose set|take_back|finish\n"
-    "                            --name TEXT --ball X,Y,R[,BX,BY] --markers --noise A --seed N\n"
-    "                            --difficulty normal|hard] --out FILE.png\n"
+    "       practice-game shots DIR   (the labelled shots and cuts.json of pitchlog-pictures)\n"
+    "       practice-game render [--shot LABEL] [--screen NAME --balls B --strikes S\n"
+    "                            --outs O --inning N --half top|bottom --hand right|left\n"
+    "                            --pose set|take_back|finish --name TEXT --ball X,Y,R[,BX,BY]\n"
+    "                            --markers --noise A --seed N --difficulty normal|hard]\n"
+    "                            --out FILE.png\n"
     "       practice-game sheet --out FILE.png [--difficulty hard]\n"
     "       practice-game play [--seed N | --scenario FILE] [--x X --y Y] [--truth FILE]\n"
     "                          [--slow F]\n"
+    "       practice-game show [--x X --y Y]   (a line of render options per view, or hide)\n"
     "       practice-game expect --truth FILE [--out FILE] [--report FILE]\n"
     "       practice-game record --seed N [--innings K] --out FILE --truth FILE\n"
     "                            [--codec ffv1|h264|mjpg] [--size WxH] [--x X --y Y]\n"
@@ -109,22 +116,29 @@ int run_data(int argc, char** argv) {
   return 0;
 }
 
-int run_render(int argc, char** argv) {
-  practice::game_view view;
-  view.screen = game_screen::versus;
-  std::string out;
+// Reads the view options of `render` (and of each line of `show`) into
+// `view`, and --out into `out`; false with the reason in `error`.
+bool parse_view_options(const std::vector<std::string_view>& args, practice::game_view& view,
+                        std::string& out, std::string& error) {
   bool noise_given = false;
-  for (int i = 2; i < argc; ++i) {
-    const std::string_view flag = argv[i];
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string_view flag = args[i];
     if (flag == "--markers") {
       view.ignored_point_markers = true;
       continue;
     }
-    if (i + 1 >= argc) return fail(std::string(flag) + " needs a value");
-    const std::string_view value = argv[++i];
+    if (i + 1 >= args.size()) {
+      error = std::string(flag) + " needs a value";
+      return false;
+    }
+    const std::string_view value = args[++i];
     int n = 0;
     bool ok = true;
-    if (flag == "--screen") {
+    if (flag == "--shot") {
+      const std::optional<practice::game_view> shown = practice::shot_view(value);
+      ok = shown.has_value();
+      if (ok) view = *shown;
+    } else if (flag == "--screen") {
       ok = false;
       for (const auto& [name, screen] : screen_names) {
         if (value == name) {
@@ -166,12 +180,33 @@ int run_render(int argc, char** argv) {
     } else if (flag == "--out") {
       out = value;
     } else {
-      return fail("unknown option " + std::string(flag));
+      error = "unknown option " + std::string(flag);
+      return false;
     }
-    if (!ok) return fail("bad value for " + std::string(flag) + ": " + std::string(value));
+    if (!ok) {
+      error = "bad value for " + std::string(flag) + ": " + std::string(value);
+      return false;
+    }
   }
-  if (out.empty()) return fail("render needs --out FILE.png");
+  // The hard view's own noise unless the options name one.
   if (view.level == practice::difficulty::hard && !noise_given) view.noise_amplitude = hard_noise;
+  return true;
+}
+
+int run_shots(int argc, char** argv) {
+  if (argc != 3) return fail("shots needs one folder");
+  std::string error;
+  if (!practice::write_shots(argv[2], practice::shot_layout(), error)) return fail(error);
+  std::printf("wrote %zu shots and cuts.json to %s\n", practice::shot_views().size(), argv[2]);
+  return 0;
+}
+
+int run_render(int argc, char** argv) {
+  practice::game_view view;
+  view.screen = game_screen::versus;
+  std::string out, error;
+  if (!parse_view_options({argv + 2, argv + argc}, view, out, error)) return fail(error);
+  if (out.empty()) return fail("render needs --out FILE.png");
   cv::Mat picture;
   practice::render_game(view, picture);
   if (!write_png(out, picture)) return fail("cannot write " + out);
@@ -222,6 +257,20 @@ int run_hard_sheet(const char* out) {
   }
   if (!write_png(out, tile_sheet(tiles, 2))) return fail(std::string("cannot write ") + out);
   return 0;
+}
+
+// One line of `show`: the options of `render` without --out, separated by spaces.
+bool parse_view_line(const std::string& line, practice::game_view& view, std::string& error) {
+  std::istringstream words(line);
+  std::vector<std::string> kept;
+  for (std::string word; words >> word;) kept.push_back(word);
+  view = practice::game_view{};
+  view.screen = game_screen::versus;
+  std::string out;
+  if (!parse_view_options({kept.begin(), kept.end()}, view, out, error)) return false;
+  if (out.empty()) return true;
+  error = "show takes no --out";
+  return false;
 }
 
 // Every screen at half size in a labelled grid, several versus views among them.
@@ -295,8 +344,10 @@ int main(int argc, char** argv) {
   const std::string_view command = argc > 1 ? argv[1] : "";
   if (command == "data") return run_data(argc, argv);
   if (command == "render") return run_render(argc, argv);
+  if (command == "shots") return run_shots(argc, argv);
   if (command == "sheet") return run_sheet(argc, argv);
   if (command == "play") return practice::run_play_command(argc - 1, argv + 1);
+  if (command == "show") return practice::run_show_command(argc - 1, argv + 1, parse_view_line);
   if (command == "expect") return practice::run_expect_command(argc - 1, argv + 1);
   if (command == "record") return practice::run_record_command(argc - 1, argv + 1);
   std::fputs(usage, stderr);

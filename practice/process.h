@@ -33,6 +33,7 @@ struct process_spec {
   std::vector<std::pair<std::string, std::string>> env = {};  // set in the child
   std::vector<std::string> unset_env = {};                    // removed in the child
   int input_fd = -1;                                          // standard input; -1: /dev/null
+  int output_fd = -1;  // standard output (a pipe's end, say); -1: `output`
   // Relative to the caller's working folder, not `dir`:
   std::filesystem::path output = {};  // standard output into this file (emptied); empty: /dev/null
   std::filesystem::path errors = {};  // standard error into this file; empty: with the output

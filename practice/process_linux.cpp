@@ -50,7 +50,8 @@ bool redirect(const char* path, int flags, int target) {
                                      : redirect("/dev/null", O_RDONLY, STDIN_FILENO);
   const char* out = spec.output.empty() ? "/dev/null" : spec.output.c_str();
   const bool outputs =
-      redirect(out, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO) &&
+      (spec.output_fd >= 0 ? dup2(spec.output_fd, STDOUT_FILENO) >= 0
+                           : redirect(out, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO)) &&
       (spec.errors.empty()
            ? dup2(STDOUT_FILENO, STDERR_FILENO) >= 0
            : redirect(spec.errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO));
