@@ -98,8 +98,9 @@ bool read_cuts_file(const std::filesystem::path& path, cut_plan& plan, std::stri
       return false;
     }
   } catch (const cv::Exception& e) {
-    // The parser names the file and the line in its description.
-    error = where + " is not JSON (" + e.err + ")";
+    // OpenCV's parser puts "FILE(LINE): reason" where the function name
+    // would be, and its own function's name in err.
+    error = where + " is not JSON (" + (e.func.empty() ? e.err : e.func) + ")";
     return false;
   }
   const cv::FileNode game = file["game"];
