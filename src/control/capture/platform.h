@@ -63,4 +63,9 @@ struct platform {
   std::ostream* error = &discard_stream();
 };
 
+// What a live run on either system takes from the process itself: `console`
+// and `error`, a character from standard input and the wall clock. The grab,
+// the pause and the windows are left for the system's desktop to fill.
+platform console_platform(std::ostream& console, std::ostream& error);
+
 }  // namespace pitchlog

@@ -17,7 +17,6 @@
 #include <opencv2/core/mat.hpp>
 #include <opencv2/imgcodecs.hpp>
 
-#include "control/capture/clock_text.h"
 #include "control/capture/linux/inspection_windows.h"
 #include "control/capture/linux/x11_grab.h"
 
@@ -93,11 +92,7 @@ void wait_key(inspection_output& out) {
 }  // namespace
 
 platform desktop_platform(std::ostream& console, std::ostream& error) {
-  platform p;
-  p.console = &console;
-  p.error = &error;
-  p.read_char = [] { std::cin.get(); };
-  p.clock = [] { return wall_clock_text(std::chrono::system_clock::now()); };
+  platform p = console_platform(console, error);
 
   auto grab = std::make_shared<x11_grab>();
   grab->error = &error;
