@@ -3,7 +3,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +16,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "practice/options.h"
 #include "practice/player.h"
 #include "practice/renderer.h"
 #include "practice/scenario.h"
@@ -41,46 +41,34 @@ struct play_options {
   int slow = 1;  // game time runs this many times slower than the clock
 };
 
-template <typename T>
-bool parse_number(std::string_view text, T& value) {
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size();
-}
-
 bool parse_options(int argc, char** argv, play_options& o, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view flag = argv[i];
-    if (i + 1 >= argc) {
-      error = "missing value after " + std::string(flag);
-      return false;
-    }
-    const std::string_view value = argv[++i];
-    bool ok = true;
-    if (flag == "--seed") {
-      uint64_t seed = 0;
-      ok = parse_number(value, seed);
-      o.seed = seed;
-    } else if (flag == "--scenario") {
-      o.scenario_path = value;
-    } else if (flag == "--innings") {
-      ok = parse_number(value, o.innings) && o.innings >= 1 && o.innings <= 99;
-    } else if (flag == "--x" || flag == "--y") {
-      int v = 0;
-      ok = parse_number(value, v) && v > -100000 && v < 100000;
-      (flag == "--x" ? o.x : o.y) = v;
-    } else if (flag == "--truth") {
-      o.truth_path = value;
-    } else if (flag == "--slow") {
-      ok = parse_number(value, o.slow) && o.slow >= 1 && o.slow <= 10;
-    } else {
-      error = "unknown option " + std::string(flag);
-      return false;
-    }
-    if (!ok) {
-      error = "bad value for " + std::string(flag) + ": " + std::string(value);
-      return false;
-    }
-  }
+  const bool read = read_options(
+      {argv + 1, argv + argc},
+      [&](std::string_view flag, std::string_view value) {
+        bool ok = true;
+        if (flag == "--seed") {
+          uint64_t seed = 0;
+          ok = parse_number(value, seed);
+          o.seed = seed;
+        } else if (flag == "--scenario") {
+          o.scenario_path = value;
+        } else if (flag == "--innings") {
+          ok = parse_number(value, o.innings) && o.innings >= 1 && o.innings <= 99;
+        } else if (flag == "--x" || flag == "--y") {
+          int v = 0;
+          ok = parse_number(value, v) && v > -100000 && v < 100000;
+          (flag == "--x" ? o.x : o.y) = v;
+        } else if (flag == "--truth") {
+          o.truth_path = value;
+        } else if (flag == "--slow") {
+          ok = parse_number(value, o.slow) && o.slow >= 1 && o.slow <= 10;
+        } else {
+          return option_read::unknown;
+        }
+        return ok ? option_read::ok : option_read::bad_value;
+      },
+      error);
+  if (!read) return false;
   if (o.seed && !o.scenario_path.empty()) {
     error = "--seed and --scenario exclude each other";
     return false;

@@ -23,6 +23,7 @@
 #include "practice/data_pictures.h"
 #include "practice/expected_report.h"
 #include "practice/flight.h"
+#include "practice/options.h"
 #include "practice/player.h"
 #include "practice/recorder.h"
 #include "practice/renderer.h"
@@ -121,20 +122,12 @@ int run_data(int argc, char** argv) {
 bool parse_view_options(const std::vector<std::string_view>& args, practice::game_view& view,
                         std::string& out, std::string& error) {
   bool noise_given = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string_view flag = args[i];
-    if (flag == "--markers") {
-      view.ignored_point_markers = true;
-      continue;
-    }
-    if (i + 1 >= args.size()) {
-      error = std::string(flag) + " needs a value";
-      return false;
-    }
-    const std::string_view value = args[++i];
+  const auto read = [&](std::string_view flag, std::string_view value) {
     int n = 0;
     bool ok = true;
-    if (flag == "--shot") {
+    if (flag == "--markers") {
+      view.ignored_point_markers = true;
+    } else if (flag == "--shot") {
       const std::optional<practice::game_view> shown = practice::shot_view(value);
       ok = shown.has_value();
       if (ok) view = *shown;
@@ -180,14 +173,11 @@ bool parse_view_options(const std::vector<std::string_view>& args, practice::gam
     } else if (flag == "--out") {
       out = value;
     } else {
-      error = "unknown option " + std::string(flag);
-      return false;
+      return practice::option_read::unknown;
     }
-    if (!ok) {
-      error = "bad value for " + std::string(flag) + ": " + std::string(value);
-      return false;
-    }
-  }
+    return ok ? practice::option_read::ok : practice::option_read::bad_value;
+  };
+  if (!practice::read_options(args, read, error, {"--markers"})) return false;
   // The hard view's own noise unless the options name one.
   if (view.level == practice::difficulty::hard && !noise_given) view.noise_amplitude = hard_noise;
   return true;

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "practice/desktop.h"
+#include "practice/options.h"
 
 namespace practice {
 
@@ -34,12 +34,6 @@ struct record_options {
   std::optional<int> width, height, x, y;
 };
 
-template <typename T>
-bool parse_number(std::string_view text, T& value) {
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size();
-}
-
 bool parse_size(std::string_view text, record_options& o) {
   const std::size_t by = text.find('x');
   int w = 0, h = 0;
@@ -52,44 +46,38 @@ bool parse_size(std::string_view text, record_options& o) {
 }
 
 bool parse_options(int argc, char** argv, record_options& o, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view flag = argv[i];
-    if (i + 1 >= argc) {
-      error = "missing value after " + std::string(flag);
-      return false;
-    }
-    const std::string_view value = argv[++i];
-    bool ok = true;
-    if (flag == "--seed") {
-      uint64_t seed = 0;
-      ok = parse_number(value, seed);
-      o.seed = seed;
-    } else if (flag == "--innings") {
-      ok = parse_number(value, o.innings) && o.innings >= 1 && o.innings <= 99;
-    } else if (flag == "--out") {
-      o.out = value;
-    } else if (flag == "--truth") {
-      o.truth = value;
-    } else if (flag == "--codec") {
-      ok = value == "ffv1" || value == "h264" || value == "mjpg";
-      o.codec = value == "h264"   ? video_codec::h264
-                : value == "mjpg" ? video_codec::mjpg
-                                  : video_codec::ffv1;
-    } else if (flag == "--size") {
-      ok = parse_size(value, o);
-    } else if (flag == "--x" || flag == "--y") {
-      int v = 0;
-      ok = parse_number(value, v) && v > -100000 && v < 100000;
-      (flag == "--x" ? o.x : o.y) = v;
-    } else {
-      error = "unknown option " + std::string(flag);
-      return false;
-    }
-    if (!ok) {
-      error = "bad value for " + std::string(flag) + ": " + std::string(value);
-      return false;
-    }
-  }
+  const bool read = read_options(
+      {argv + 1, argv + argc},
+      [&](std::string_view flag, std::string_view value) {
+        bool ok = true;
+        if (flag == "--seed") {
+          uint64_t seed = 0;
+          ok = parse_number(value, seed);
+          o.seed = seed;
+        } else if (flag == "--innings") {
+          ok = parse_number(value, o.innings) && o.innings >= 1 && o.innings <= 99;
+        } else if (flag == "--out") {
+          o.out = value;
+        } else if (flag == "--truth") {
+          o.truth = value;
+        } else if (flag == "--codec") {
+          ok = value == "ffv1" || value == "h264" || value == "mjpg";
+          o.codec = value == "h264"   ? video_codec::h264
+                    : value == "mjpg" ? video_codec::mjpg
+                                      : video_codec::ffv1;
+        } else if (flag == "--size") {
+          ok = parse_size(value, o);
+        } else if (flag == "--x" || flag == "--y") {
+          int v = 0;
+          ok = parse_number(value, v) && v > -100000 && v < 100000;
+          (flag == "--x" ? o.x : o.y) = v;
+        } else {
+          return option_read::unknown;
+        }
+        return ok ? option_read::ok : option_read::bad_value;
+      },
+      error);
+  if (!read) return false;
   if (!o.seed || o.out.empty() || o.truth.empty()) {
     error = "--seed, --out and --truth are needed";
     return false;
