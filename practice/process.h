@@ -27,7 +27,7 @@ bool wait_for_file(const std::filesystem::path& path,
                    const std::function<bool(const std::string& content)>& ready,
                    std::chrono::milliseconds limit);
 
-struct process_spec {
+struct process_launch {
   std::vector<std::string> argv = {};  // argv[0]: a path, or a name looked up in PATH
   std::filesystem::path dir = {};      // working folder; empty: the caller's
   std::vector<std::pair<std::string, std::string>> env = {};  // set in the child
@@ -42,7 +42,7 @@ struct process_spec {
 
 // Starts the program; the child's id, or -1 when no process could be made.
 // A program that cannot be executed ends with status 127.
-pid_t start_process(const process_spec& spec);
+pid_t start_process(const process_launch& launch);
 
 // Waits up to `limit` for `pid` to end and reaps it: its wait status, or
 // nothing while it still runs.
@@ -55,7 +55,7 @@ int stop_process(pid_t pid, int signal = SIGTERM,
 
 // Runs the program to its end, killed after `limit`: its wait status, or
 // nothing when it had to be killed.
-std::optional<int> run_process(const process_spec& spec, std::chrono::milliseconds limit);
+std::optional<int> run_process(const process_launch& launch, std::chrono::milliseconds limit);
 
 // A private Xvfb: one 24-bit screen of the given size on a display number no
 // other server holds, with MIT-SHM, ready to take clients once constructed;

@@ -44,24 +44,24 @@ bool redirect(const char* path, int flags, int target) {
   return fd >= 0 && dup2(fd, target) >= 0;
 }
 
-[[noreturn]] void exec_child(const process_spec& spec) {
-  if (spec.own_group) setpgid(0, 0);
-  const bool in = spec.input_fd >= 0 ? dup2(spec.input_fd, STDIN_FILENO) >= 0
-                                     : redirect("/dev/null", O_RDONLY, STDIN_FILENO);
-  const char* out = spec.output.empty() ? "/dev/null" : spec.output.c_str();
+[[noreturn]] void exec_child(const process_launch& launch) {
+  if (launch.own_group) setpgid(0, 0);
+  const bool in = launch.input_fd >= 0 ? dup2(launch.input_fd, STDIN_FILENO) >= 0
+                                       : redirect("/dev/null", O_RDONLY, STDIN_FILENO);
+  const char* out = launch.output.empty() ? "/dev/null" : launch.output.c_str();
   const bool outputs =
-      (spec.output_fd >= 0 ? dup2(spec.output_fd, STDOUT_FILENO) >= 0
-                           : redirect(out, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO)) &&
-      (spec.errors.empty()
+      (launch.output_fd >= 0 ? dup2(launch.output_fd, STDOUT_FILENO) >= 0
+                             : redirect(out, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO)) &&
+      (launch.errors.empty()
            ? dup2(STDOUT_FILENO, STDERR_FILENO) >= 0
-           : redirect(spec.errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO));
+           : redirect(launch.errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO));
   if (!in || !outputs) _exit(126);
   // After the redirections, so that their paths are the caller's.
-  if (!spec.dir.empty() && chdir(spec.dir.c_str()) != 0) _exit(126);
-  for (const auto& [name, value] : spec.env) setenv(name.c_str(), value.c_str(), 1);
-  for (const std::string& name : spec.unset_env) unsetenv(name.c_str());
+  if (!launch.dir.empty() && chdir(launch.dir.c_str()) != 0) _exit(126);
+  for (const auto& [name, value] : launch.env) setenv(name.c_str(), value.c_str(), 1);
+  for (const std::string& name : launch.unset_env) unsetenv(name.c_str());
   std::vector<char*> args;
-  for (const std::string& a : spec.argv) args.push_back(const_cast<char*>(a.c_str()));
+  for (const std::string& a : launch.argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   execvp(args[0], args.data());
   _exit(127);
@@ -69,10 +69,10 @@ bool redirect(const char* path, int flags, int target) {
 
 }  // namespace
 
-pid_t start_process(const process_spec& spec) {
-  if (spec.argv.empty()) return -1;
+pid_t start_process(const process_launch& launch) {
+  if (launch.argv.empty()) return -1;
   const pid_t pid = fork();
-  if (pid == 0) exec_child(spec);
+  if (pid == 0) exec_child(launch);
   return pid;
 }
 
@@ -98,11 +98,11 @@ int stop_process(pid_t pid, int signal, std::chrono::milliseconds limit, bool gr
   return status;
 }
 
-std::optional<int> run_process(const process_spec& spec, std::chrono::milliseconds limit) {
-  const pid_t pid = start_process(spec);
+std::optional<int> run_process(const process_launch& launch, std::chrono::milliseconds limit) {
+  const pid_t pid = start_process(launch);
   if (pid < 0) return std::nullopt;
   if (const std::optional<int> status = wait_process(pid, limit)) return status;
-  stop_process(pid, SIGKILL, std::chrono::seconds(10), spec.own_group);
+  stop_process(pid, SIGKILL, std::chrono::seconds(10), launch.own_group);
   return std::nullopt;
 }
 
