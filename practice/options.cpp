@@ -32,4 +32,23 @@ bool read_options(
   return true;
 }
 
+option_read read_seeded_game_option(std::string_view flag, std::string_view value,
+                                    seeded_game_options& o) {
+  bool ok = true;
+  if (flag == "--seed") {
+    uint64_t seed = 0;
+    ok = parse_number(value, seed);
+    o.seed = seed;
+  } else if (flag == "--innings") {
+    ok = parse_number(value, o.innings) && o.innings >= 1 && o.innings <= 99;
+  } else if (flag == "--x" || flag == "--y") {
+    int v = 0;
+    ok = parse_number(value, v) && v > -100000 && v < 100000;
+    (flag == "--x" ? o.x : o.y) = v;
+  } else {
+    return option_read::unknown;
+  }
+  return ok ? option_read::ok : option_read::bad_value;
+}
+
 }  // namespace practice

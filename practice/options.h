@@ -2,8 +2,10 @@
 // Command-line options of the practice game's commands: FLAG VALUE pairs read
 // in order, numbers read whole.
 #include <charconv>
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -28,5 +30,16 @@ bool read_options(
     const std::vector<std::string_view>& args,
     const std::function<option_read(std::string_view flag, std::string_view value)>& read,
     std::string& error, std::initializer_list<std::string_view> switches = {});
+
+// The generated game and its place on the desktop, which play and record both take.
+struct seeded_game_options {
+  std::optional<uint64_t> seed;
+  int innings = 9;
+  std::optional<int> x, y;  // the game picture's top left on the desktop
+};
+
+// Reads --seed, --innings, --x or --y into `o`; any other flag is unknown.
+option_read read_seeded_game_option(std::string_view flag, std::string_view value,
+                                    seeded_game_options& o);
 
 }  // namespace practice

@@ -33,10 +33,8 @@ constexpr const char* usage =
 constexpr std::chrono::milliseconds frame_period{25};
 
 struct play_options {
-  std::optional<uint64_t> seed;
+  seeded_game_options seeded;
   std::string scenario_path;
-  int innings = 9;
-  std::optional<int> x, y;
   std::string truth_path;
   int slow = 1;  // game time runs this many times slower than the clock
 };
@@ -45,19 +43,11 @@ bool parse_options(int argc, char** argv, play_options& o, std::string& error) {
   const bool read = read_options(
       {argv + 1, argv + argc},
       [&](std::string_view flag, std::string_view value) {
+        const option_read shared = read_seeded_game_option(flag, value, o.seeded);
+        if (shared != option_read::unknown) return shared;
         bool ok = true;
-        if (flag == "--seed") {
-          uint64_t seed = 0;
-          ok = parse_number(value, seed);
-          o.seed = seed;
-        } else if (flag == "--scenario") {
+        if (flag == "--scenario") {
           o.scenario_path = value;
-        } else if (flag == "--innings") {
-          ok = parse_number(value, o.innings) && o.innings >= 1 && o.innings <= 99;
-        } else if (flag == "--x" || flag == "--y") {
-          int v = 0;
-          ok = parse_number(value, v) && v > -100000 && v < 100000;
-          (flag == "--x" ? o.x : o.y) = v;
         } else if (flag == "--truth") {
           o.truth_path = value;
         } else if (flag == "--slow") {
@@ -69,7 +59,7 @@ bool parse_options(int argc, char** argv, play_options& o, std::string& error) {
       },
       error);
   if (!read) return false;
-  if (o.seed && !o.scenario_path.empty()) {
+  if (o.seeded.seed && !o.scenario_path.empty()) {
     error = "--seed and --scenario exclude each other";
     return false;
   }
@@ -167,10 +157,10 @@ int run_play_command(int argc, char** argv) {
     }
     game = std::move(*loaded);
   } else {
-    game = generate_scenario(options.seed.value_or(1), options.innings);
+    game = generate_scenario(options.seeded.seed.value_or(1), options.seeded.innings);
   }
-  const int x = options.x.value_or(game.desktop.game_x);
-  const int y = options.y.value_or(game.desktop.game_y);
+  const int x = options.seeded.x.value_or(game.desktop.game_x);
+  const int y = options.seeded.y.value_or(game.desktop.game_y);
 
   std::ofstream truth_file;
   if (!options.truth_path.empty()) {

@@ -27,11 +27,10 @@ constexpr const char* usage =
     "                            [--codec ffv1|h264|mjpg] [--size WxH] [--x X --y Y]\n";
 
 struct record_options {
-  std::optional<uint64_t> seed;
-  int innings = 9;
+  seeded_game_options seeded;
   std::string out, truth;
   video_codec codec = video_codec::ffv1;
-  std::optional<int> width, height, x, y;
+  std::optional<int> width, height;
 };
 
 bool parse_size(std::string_view text, record_options& o) {
@@ -49,14 +48,10 @@ bool parse_options(int argc, char** argv, record_options& o, std::string& error)
   const bool read = read_options(
       {argv + 1, argv + argc},
       [&](std::string_view flag, std::string_view value) {
+        const option_read shared = read_seeded_game_option(flag, value, o.seeded);
+        if (shared != option_read::unknown) return shared;
         bool ok = true;
-        if (flag == "--seed") {
-          uint64_t seed = 0;
-          ok = parse_number(value, seed);
-          o.seed = seed;
-        } else if (flag == "--innings") {
-          ok = parse_number(value, o.innings) && o.innings >= 1 && o.innings <= 99;
-        } else if (flag == "--out") {
+        if (flag == "--out") {
           o.out = value;
         } else if (flag == "--truth") {
           o.truth = value;
@@ -67,10 +62,6 @@ bool parse_options(int argc, char** argv, record_options& o, std::string& error)
                                       : video_codec::ffv1;
         } else if (flag == "--size") {
           ok = parse_size(value, o);
-        } else if (flag == "--x" || flag == "--y") {
-          int v = 0;
-          ok = parse_number(value, v) && v > -100000 && v < 100000;
-          (flag == "--x" ? o.x : o.y) = v;
         } else {
           return option_read::unknown;
         }
@@ -78,7 +69,7 @@ bool parse_options(int argc, char** argv, record_options& o, std::string& error)
       },
       error);
   if (!read) return false;
-  if (!o.seed || o.out.empty() || o.truth.empty()) {
+  if (!o.seeded.seed || o.out.empty() || o.truth.empty()) {
     error = "--seed, --out and --truth are needed";
     return false;
   }
@@ -222,13 +213,13 @@ int run_record_command(int argc, char** argv) {
     return 2;
   }
   setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);  // the reasons come from here, in one line
-  scenario game = generate_scenario(*o.seed, o.innings);
+  scenario game = generate_scenario(*o.seeded.seed, o.seeded.innings);
   // Without a size the video holds the game picture alone, as a capture card
   // records it; with one, the picture sits on a desktop, centred unless placed.
   game.desktop.width = o.width.value_or(game_width);
   game.desktop.height = o.height.value_or(game_height);
-  game.desktop.game_x = o.x.value_or((game.desktop.width - game_width) / 2);
-  game.desktop.game_y = o.y.value_or((game.desktop.height - game_height) / 2);
+  game.desktop.game_x = o.seeded.x.value_or((game.desktop.width - game_width) / 2);
+  game.desktop.game_y = o.seeded.y.value_or((game.desktop.height - game_height) / 2);
   finish_scenario(game);
 
   std::ostringstream truth;
