@@ -10,8 +10,8 @@
 namespace pitchlog {
 
 // Loads the reference pictures and opens "text.txt". Nothing when the run may
-// go on; else how it ends: a missing picture, or one larger than every region
-// it is matched in (after the message, for the latter a line naming it on the
+// go on; else how it ends: a missing picture, or one larger than a region it
+// is matched in (after the message, for the latter a line naming it on the
 // error stream, and one character read; text.txt untouched), or text.txt that
 // cannot be opened.
 std::optional<exit_code> start_up(template_set& templates, report_state& report, const platform& p);

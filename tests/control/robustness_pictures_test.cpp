@@ -65,8 +65,10 @@ const char* defect_name(defect d) {
 }
 
 // One row per picture, in the order of the practice game's data table: a size
-// larger than every region it is matched in, and the run's outcome when the
-// picture is too large, and when it never hits.
+// larger than a region it is matched in, and the run's outcome when the
+// picture is too large, and when it never hits. The finish poses fit the
+// region a pitch starts in (110 x 100) but not the one its end is watched in
+// (120 x 90), where they would score nothing and count a pitch twice.
 struct picture_row {
   const char* name;
   cv::Size oversize;
@@ -87,8 +89,8 @@ const picture_row picture_rows[22] = {
     {"scoreboard", {61, 51}, outcome::refused_named, outcome::full},
     {"title", {131, 101}, outcome::refused_named, outcome::full},
     {"warning", {131, 91}, outcome::refused_named, outcome::full},
-    {"finish_pose_right", {121, 101}, outcome::refused_named, outcome::runs},
-    {"finish_pose_left", {121, 101}, outcome::refused_named, outcome::runs},
+    {"finish_pose_right", {110, 100}, outcome::refused_named, outcome::runs},
+    {"finish_pose_left", {110, 100}, outcome::refused_named, outcome::runs},
     {"game_set", {111, 41}, outcome::refused_named, outcome::full},
     {"play_ball", {721, 481}, outcome::refused_named, outcome::full},
     {"opponent_time_out_wait", {131, 51}, outcome::refused_named, outcome::full},
