@@ -1,12 +1,17 @@
 #include "control/main_loop.h"
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <utility>
 
+#include "control/capture/signal_end.h"
 #include "control/start_up.h"
 #include "pitch/pitch_classifier.h"
 #include "record/pitch_log.h"
@@ -16,55 +21,91 @@
 namespace pitchlog {
 namespace {
 
-// SIGINT and SIGTERM end pitchlog as they always have, only never inside a
-// report: each report line goes to the console and then to text.txt, and an
-// end between the two would leave the console a line ahead of the file. While
-// a report is written such a signal is noted, and delivered once the report is
-// whole; a second one ends the run at once, so that a console that no longer
-// takes output cannot keep the process alive. Signal state is process-wide by
-// nature, hence these two globals.
-volatile std::sig_atomic_t writing_report = 0;
-volatile std::sig_atomic_t held_signal = 0;
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) end pitchlog as they
+// always have, only never inside a report: its row goes to pitches.csv, then
+// each report line to the console and then to text.txt, and an end in between
+// would leave a row without its report, or the console a line ahead of the
+// file. While a report is written such a signal is held, and delivered once
+// the report is whole; a second one ends the run at once, so that a console
+// that no longer takes output cannot keep the process alive. Signal state is
+// process-wide by nature, hence these two globals; they are atomic because on
+// Windows the C runtime runs the SIGINT handler on a thread of its own, and
+// one compare-and-swap decides between the handler and the main thread.
+enum report_phase : int {
+  between_reports,
+  writing_report,
+  signal_held,  // writing, with a signal to deliver at the end
+  ending,       // a handler is ending the process
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+std::atomic<int> current_phase{between_reports};
+std::atomic<int> held_signal{0};
 
 void end_between_reports(int signal) {
-  if (writing_report != 0 && held_signal == 0) {
-    held_signal = signal;
-    return;
+  for (int phase = current_phase.load();;) {
+    if (phase == writing_report) {
+      held_signal.store(signal);
+      if (current_phase.compare_exchange_weak(phase, signal_held)) return;
+    } else if (phase != between_reports || current_phase.compare_exchange_weak(phase, ending)) {
+      break;  // between reports, or a second signal during one
+    }
   }
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
+  end_by_signal(signal);
+}
+
+// Marks the start of a pitch's row and report. Should a handler on another
+// thread be ending the process already, nothing more is written.
+void begin_report() {
+  int phase = between_reports;
+  while (!current_phase.compare_exchange_strong(phase, writing_report)) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    phase = between_reports;
+  }
 }
 
 // Ends the process with a signal that arrived during the report just written.
-void deliver_held_signal() {
-  writing_report = 0;
-  if (const int signal = held_signal; signal != 0) {
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+void end_report() {
+  if (current_phase.exchange(between_reports) == signal_held) {
+    current_phase.store(ending);
+    end_by_signal(held_signal.load());
   }
 }
 
-// Installs end_between_reports for SIGINT and SIGTERM for the life of the
-// run, leaving a signal the process was started to ignore ignored.
+// Installs end_between_reports for the ending signals for the life of the
+// run, leaving a signal the process was started to ignore ignored. SIGPIPE is
+// ignored meanwhile: a console that went away (the reader of a pipe ended) is
+// a write error, and write errors on the console never stop the report to
+// text.txt.
 class reports_kept_whole {
  public:
   reports_kept_whole() {
-    for (int i = 0; i < 2; ++i) {
+    for (size_t i = 0; i < std::size(signals_); ++i) {
       previous_[i] = std::signal(signals_[i], end_between_reports);
       if (previous_[i] == SIG_IGN) std::signal(signals_[i], SIG_IGN);
     }
+#ifdef SIGPIPE
+    previous_pipe_ = std::signal(SIGPIPE, SIG_IGN);
+#endif
   }
   ~reports_kept_whole() {
-    for (int i = 0; i < 2; ++i) {
+    for (size_t i = 0; i < std::size(signals_); ++i) {
       if (previous_[i] != SIG_ERR) std::signal(signals_[i], previous_[i]);
     }
+#ifdef SIGPIPE
+    if (previous_pipe_ != SIG_ERR) std::signal(SIGPIPE, previous_pipe_);
+#endif
   }
   reports_kept_whole(const reports_kept_whole&) = delete;
   reports_kept_whole& operator=(const reports_kept_whole&) = delete;
 
  private:
-  static constexpr int signals_[2] = {SIGINT, SIGTERM};
-  void (*previous_[2])(int) = {SIG_ERR, SIG_ERR};
+#ifdef SIGHUP
+  static constexpr int signals_[] = {SIGINT, SIGTERM, SIGHUP};
+#else
+  static constexpr int signals_[] = {SIGINT, SIGTERM};
+#endif
+  void (*previous_[std::size(signals_)])(int) = {};
+  void (*previous_pipe_)(int) = SIG_ERR;
 };
 
 // One row of "pitches.csv" for the pitch just counted, written before its report.
@@ -95,10 +136,10 @@ void analyse_pitch(watcher& w, const platform& p, frame_burst& burst, const cv::
   const pitch_type type = classify_pitch(track, w.context.hand);
   record_pitch(w.record, pitching_team(w.context.half), type, w.scene.first_pitch_flag,
                w.scene.two_strike_flag);
+  begin_report();
   log_pitch(w, p, std::move(caught_at), type, track);
-  writing_report = 1;
   print_record_report(w.record, *p.console, w.report);
-  deliver_held_signal();
+  end_report();
   w.scene.count_checked = false;
 }
 

@@ -2,8 +2,12 @@
 // time, with the reference pictures cut from the practice game itself.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <streambuf>
 #include <string>
@@ -49,12 +53,14 @@ TEST(main_loop_on_the_practice_game, records_each_pitch_for_its_pitcher) {
   EXPECT_EQ(r.w->trigger.burst_count, 6);
 }
 
-// A console that writes through to "console.txt" and sends `signal` to its
-// own process at the end of each of the first `times` lines it is given:
-// after such a report line reached the console and before it reaches text.txt.
+// A stream that writes through to `file` and sends `signal` to its own
+// process at the end of each of the first `times` lines it is given: as the
+// console, after such a report line reached the console and before it
+// reaches text.txt.
 class signalling_console : public std::streambuf {
  public:
-  signalling_console(int signal, int times) : signal_(signal), times_(times) {}
+  signalling_console(const char* file, int signal, int times)
+      : file_(file, std::ios::binary), signal_(signal), times_(times) {}
 
  protected:
   int overflow(int c) override {
@@ -71,40 +77,53 @@ class signalling_console : public std::streambuf {
   }
 
  private:
-  std::ofstream file_{"console.txt", std::ios::binary};
+  std::ofstream file_;
   int signal_;
   int times_;
 };
 
-// SIGINT or SIGTERM in the middle of a report ends the run as the signal
-// does, but only once the report is whole on the console and in text.txt; a
-// second one does not wait, and leaves the file one line behind the console.
+// SIGINT, SIGTERM or SIGHUP in the middle of a report, or while its row is
+// logged, ends the run as the signal does, but only once the report is whole
+// on the console and in text.txt; a second one does not wait, and leaves the
+// file one line behind the console. SIGPIPE (a console whose reader went
+// away) ends nothing: the run goes on to its end.
 TEST(main_loop_on_the_practice_game, an_end_signal_during_a_report_waits_for_its_last_line) {
   // As pitchlog's main does; no worker threads to copy into the forked run.
   cv::setNumThreads(1);
   struct row {
     int signal;
     int times;
-  } rows[] = {{SIGINT, 1}, {SIGTERM, 1}, {SIGTERM, 2}};
+    bool at_the_row;  // raised on the error line of a row that cannot be logged
+  } rows[] = {{SIGINT, 1, false}, {SIGTERM, 1, false}, {SIGTERM, 2, false},
+              {SIGHUP, 1, false}, {SIGINT, 1, true},   {SIGPIPE, 1000, false}};
   for (const row& t : rows) {
-    SCOPED_TRACE(testing::Message() << strsignal(t.signal) << " " << t.times << " times");
+    SCOPED_TRACE(testing::Message() << strsignal(t.signal) << " " << t.times << " times"
+                                    << (t.at_the_row ? " at the row" : ""));
     test_support::practice_run r(test_support::scenario_of(R"({
       "timeline": [
         {"screen": "play_ball", "ms": 1500},
         {"pitch": "curve", "pitcher": "AKAGI", "hand": "right", "half": "top",
          "balls": 0, "strikes": 0},
         {"screen": "field", "ms": 1000}]})"));
+    if (t.at_the_row) std::filesystem::create_directory("pitches.csv");
+    const auto ends_as_it_should = [&](int status) {
+      return t.signal == SIGPIPE ? WIFEXITED(status) && WEXITSTATUS(status) == 255
+                                 : WIFSIGNALED(status) && WTERMSIG(status) == t.signal;
+    };
     EXPECT_EXIT(
         {
-          signalling_console console(t.signal, t.times);
+          signalling_console console("console.txt", t.signal, t.at_the_row ? 0 : t.times);
+          signalling_console error("error.txt", t.signal, t.at_the_row ? t.times : 0);
           std::ostream out(&console);
+          std::ostream err(&error);
           r.p.console = &out;
-          pitchlog::run_pitchlog(r.p);
+          r.p.error = &err;
+          std::exit(pitchlog::run_pitchlog(r.p));
         },
-        testing::KilledBySignal(t.signal), "");
+        ends_as_it_should, "");
     const std::string shown = test_support::read_file("console.txt");
     const std::string kept = test_support::read_file("text.txt");
-    if (t.times == 1) {
+    if (t.times != 2) {
       // The whole first report: the pitching team's block of seven situations,
       // the other team's bare header last, and the four empty lines that close it.
       EXPECT_EQ(test_support::count_of(shown, "ストレート："), 7);
