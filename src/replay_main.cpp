@@ -160,15 +160,13 @@ int main(int argc, char** argv) {
   console_buffer console_to_stdout(std::cout.rdbuf(), [&progress] { clear_progress(progress); });
   std::ostream console(&console_to_stdout);
 
-  pitchlog::platform p;
+  pitchlog::platform p = pitchlog::console_platform(console, std::cerr);
   pitchlog::connect_video_platform(v, p);
   p.grab_screen = [&](pitchlog::screen_grab& grab) {
     const bool grabbed = pitchlog::grab_video(v, grab);
     show_progress(progress, v, w->pitch_log.pitches);
     return grabbed;
   };
-  p.console = &console;
-  p.error = &std::cerr;
   // Nobody sits at a replay: the start-up failure reads no key, and a burst for
   // inspection goes to image files named after its windows.
   p.read_char = [] {};
@@ -186,7 +184,7 @@ int main(int argc, char** argv) {
 
   if (code == 0) {
     std::cerr << "pitchlog-replay: the inning half of the pitch at "
-              << pitchlog::video_time_text(stopped_ms)
+              << p.time_text(w->trigger.caught_at_us)
               << " cannot be read; its burst is in src_img1.png to src_img11.png, and the "
                  "replay stops there"
               << std::endl;

@@ -127,8 +127,8 @@ void log_pitch(watcher& w, const platform& p, std::string time, pitch_type type,
 // Frames 3 to 11 tracked and released, the pitch classified, counted, logged
 // with the time it was caught at, and reported; the count panel is then read
 // afresh for the next pitch.
-void analyse_pitch(watcher& w, const platform& p, frame_burst& burst, const cv::Rect& search_region,
-                   std::string caught_at) {
+void analyse_pitch(watcher& w, const platform& p, frame_burst& burst,
+                   const cv::Rect& search_region) {
   ball_track track;
   const ball_position first = w.trigger.first_ball_position;
   track_ball(std::span<cv::Mat>(burst.frames).subspan(2), search_region, {first.x, first.y}, w.ball,
@@ -136,6 +136,7 @@ void analyse_pitch(watcher& w, const platform& p, frame_burst& burst, const cv::
   const pitch_type type = classify_pitch(track, w.context.hand);
   record_pitch(w.record, pitching_team(w.context.half), type, w.scene.first_pitch_flag,
                w.scene.two_strike_flag);
+  std::string caught_at = p.time_text(w.trigger.caught_at_us);
   begin_report();
   log_pitch(w, p, std::move(caught_at), type, track);
   print_record_report(w.record, *p.console, w.report);
@@ -215,12 +216,10 @@ exit_code watch_game(watcher& w, const platform& p) {
       if (seen.action == scene_action::keep_watching) continue;
 
       frame_burst burst;
-      // The time the pitch is logged with: when its finish pose was seen.
-      std::string caught_at = p.clock();
       if (!take_burst(p, frame, search_region, w.trigger, w.ball, burst)) continue;
       count_identified_pitch(w, identify_pitch_context(burst, origin, w.record, w.context));
       if (w.context.half == inning_half::undecided) return inspection_exit(p, burst, w);
-      analyse_pitch(w, p, burst, search_region, std::move(caught_at));
+      analyse_pitch(w, p, burst, search_region);
       if (!pitch_end_wait(p, w.templates, origin, w.context.hand)) break;
       w.scene.scene_miss_count = 0;
     }
@@ -228,6 +227,7 @@ exit_code watch_game(watcher& w, const platform& p) {
 }
 
 int run_watcher(watcher& w, const platform& p) {
+  w.pitch_log.run = p.wall_clock();
   if (const std::optional<exit_code> refused = start_up(w.templates, w.report, p))
     return static_cast<int>(*refused);
   return static_cast<int>(watch_game(w, p));

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "record/pitch_record.h"
 #include "record/pitch_type.h"
@@ -18,9 +19,10 @@ inline constexpr const char* pitch_log_file_name = "pitches.csv";
 // The track's start (burst frames 1 and 2), then one point per frame 3 to 11.
 inline constexpr int pitch_log_points = 10;
 
-// The columns, in order: the header row of the file.
+// The columns, in order: the header row of the file. A file that begins with
+// another line is not written to.
 inline constexpr const char* pitch_log_header =
-    "time,game,half,team,pitcher,hand,first_pitch,two_strikes,type,"
+    "run,time,game,half,team,pitcher,hand,first_pitch,two_strikes,type,"
     "p1_x,p1_y,p3_x,p3_y,p4_x,p4_y,p5_x,p5_y,p6_x,p6_y,p7_x,p7_y,p8_x,p8_y,p9_x,p9_y,"
     "p10_x,p10_y,p11_x,p11_y";
 
@@ -43,6 +45,7 @@ struct pitch_log_row {
 
 // What the log keeps across pitches.
 struct pitch_log_state {
+  std::string run;       // when the run began, the first column of its every row
   std::ofstream file;    // open while writing works
   bool failing = false;  // the last attempt failed (said once until a row is written again)
   int32_t game = 0;      // 1 from the first pitch of the run, one more after each record reset
@@ -54,12 +57,15 @@ struct pitch_log_state {
 // keeps counting up, the next one when it has been emptied since.
 int32_t pitch_game(pitch_log_state& log, const pitch_record& record);
 
-// The row as CSV text, without the line end.
-std::string pitch_log_line(const pitch_log_row& row, int32_t game);
+// The row of run `run` as CSV text, without the line end.
+std::string pitch_log_line(std::string_view run, const pitch_log_row& row, int32_t game);
 
-// Appends the row (after the header when the file is new or empty) and
-// flushes it; `record` is the record with this pitch counted. On failure one
-// line goes to `error` and the run goes on.
+// Appends the row and flushes it; `record` is the record with this pitch
+// counted. Before the first row written through the file, the header goes to
+// a new or empty file, and a row an earlier run left cut short is padded to
+// one column more than a whole row, its last column "cut", so that no reader
+// takes it for whole. A file that begins with another header, or that cannot
+// be written, gets nothing: one line goes to `error` and the run goes on.
 void append_pitch_row(pitch_log_state& log, const pitch_log_row& row, const pitch_record& record,
                       std::ostream& error);
 

@@ -12,6 +12,8 @@ bool detect_finish_pose(const cv::Mat& frame, const template_set& templates, cv:
 bool take_burst(const platform& p, cv::Mat& scene_frame, const cv::Rect& search_region,
                 trigger_state& trigger, ball_state& ball, frame_burst& burst) {
   burst.trigger_frame = std::move(scene_frame);
+  // A raw reading: it is written out as text after the pitch's analysis.
+  trigger.caught_at_us = p.now_us();
   ++trigger.burst_count;
   p.pause(0);
   // Back to back: nothing between the captures but their own pause.

@@ -2,6 +2,7 @@
 // The moment a pitch is under way: the pitcher's finish pose, then a burst of
 // eleven captures taken back to back, kept when the ball shows in frame 1 or 2.
 #include <array>
+#include <cstdint>
 
 #include <opencv2/core/mat.hpp>
 
@@ -17,6 +18,8 @@ inline constexpr int burst_length = 11;
 // What the trigger keeps across pitches.
 struct trigger_state {
   int burst_count = 0;  // every trigger, kept or not; 0 again when the record is emptied
+  int64_t caught_at_us =
+      0;  // the platform's clock as the last burst began: when its pitch was caught
   ball_position first_ball_position;  // the ball in frame 1, or in frame 2 when frame 1 had none
 };
 
@@ -40,8 +43,9 @@ bool first_pose_hit(Score&& score) {
 // True when `frame` shows the pitcher's finish pose, either hand.
 bool detect_finish_pose(const cv::Mat& frame, const template_set& templates, cv::Point origin);
 
-// Holds `scene_frame` as the trigger frame, counts the burst, yields once and
-// takes eleven captures, then looks for the ball in frames 1 and 2. True when
+// Holds `scene_frame` as the trigger frame, notes the time, counts the burst,
+// yields once and takes eleven captures, then looks for the ball in frames 1
+// and 2. True when
 // found (first_ball_position set, `burst` filled); false when not, or when a
 // frame cannot be loaded, with every image of the burst released.
 bool take_burst(const platform& p, cv::Mat& scene_frame, const cv::Rect& search_region,

@@ -80,8 +80,23 @@ TEST(main_loop, a_pitch_is_counted_reported_and_waited_out) {
   r.desk.add(r.screen({.shown = {id::finish_pose_left}}), 2);
   r.desk.add(r.screen({.shown = {id::finish_pose_right}}));
   r.desk.add(r.screen({}));  // the scene loop again, not the locator
+  // The time a pitch is logged with: read as its burst begins, written out
+  // only once the burst is analysed, so that nothing slow stands between the
+  // finish pose and the burst.
+  int64_t read_at = -1;
+  int written_at = -1;
+  r.p.now_us = [&] { return int64_t{r.desk.grabs}; };
+  r.p.time_text = [&](int64_t us) {
+    read_at = us;
+    written_at = r.desk.grabs;
+    return std::string("t");
+  };
 
   EXPECT_EQ(r.run(), -1);
+  EXPECT_EQ(read_at, 3 + 1 + 3 + 1);
+  EXPECT_EQ(written_at, 3 + 1 + 3 + 1 + 11);
+  EXPECT_NE(test_support::read_file("pitches.csv").find("\n,t,1,top,batting_second,1,left,"),
+            std::string::npos);
   EXPECT_EQ(r.desk.grabs, 3 + 1 + 3 + 1 + 11 + 3 + 1);
   EXPECT_EQ(r.w->context.hand, pitcher_hand::left);
   EXPECT_EQ(r.w->scene.scene_miss_count, 1);  // cleared after the wait, then one miss

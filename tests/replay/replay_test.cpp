@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "practice/expected_report.h"
+#include "record/pitch_log.h"
 #include "support/test_support.h"
 
 namespace {
@@ -108,7 +109,7 @@ TEST_P(replay_of, reports_every_pitch_as_thrown) {
   const std::vector<std::string> rows =
       lines_of(test_support::read_file(dir.path() / "pitches.csv"));
   ASSERT_FALSE(rows.empty());
-  EXPECT_EQ(fields_of(rows[0]).at(0), "time");
+  EXPECT_EQ(fields_of(rows[0]).at(0), "run");
   ASSERT_EQ(static_cast<int>(rows.size()) - 1, c.recorded);
   if (!rec.lossless) return;
   const std::vector<practice::truth_pitch> truth = truth_in(dir.path() / "truth.jsonl");
@@ -116,15 +117,16 @@ TEST_P(replay_of, reports_every_pitch_as_thrown) {
     const std::vector<std::string> f = fields_of(rows[i]);
     const practice::truth_pitch& p = truth.at(i - 1);
     SCOPED_TRACE(rows[i]);
-    ASSERT_EQ(f.size(), 29u);
+    ASSERT_EQ(f.size(), 30u);
+    EXPECT_EQ(f[0], fields_of(rows[1])[0]);  // one run
     // Caught while the finish pose shows: within a second of its appearance.
-    EXPECT_GE(video_ms(f[0]), p.time_ms);
-    EXPECT_LT(video_ms(f[0]), p.time_ms + 1000);
-    EXPECT_EQ(f[1], "1");
-    EXPECT_EQ(f[2], p.inning_half == practice::half::top ? "top" : "bottom");
-    EXPECT_EQ(f[4], std::to_string(p.pitcher_slot + 1));
-    EXPECT_EQ(f[5], p.pitcher_hand == practice::hand::left ? "left" : "right");
-    EXPECT_EQ(f[8], practice::type_name(p.type));
+    EXPECT_GE(video_ms(f[1]), p.time_ms);
+    EXPECT_LT(video_ms(f[1]), p.time_ms + 1000);
+    EXPECT_EQ(f[2], "1");
+    EXPECT_EQ(f[3], p.inning_half == practice::half::top ? "top" : "bottom");
+    EXPECT_EQ(f[5], std::to_string(p.pitcher_slot + 1));
+    EXPECT_EQ(f[6], p.pitcher_hand == practice::hand::left ? "left" : "right");
+    EXPECT_EQ(f[9], practice::type_name(p.type));
   }
 }
 
@@ -156,7 +158,8 @@ TEST_P(replay_bad_input, says_why_in_one_line_and_loses_nothing) {
   fs::copy(test_support::source_data_dir(), dir.path() / "data");
   constexpr const char* earlier = "an earlier run's\n";
   std::ofstream(dir.path() / "text.txt") << earlier;
-  std::ofstream(dir.path() / "pitches.csv") << earlier;
+  const std::string earlier_log = std::string(pitchlog::pitch_log_header) + "\n";
+  std::ofstream(dir.path() / "pitches.csv") << earlier_log;
   if (b.kind == input::not_a_video) std::ofstream(dir.path() / "game.avi") << "no video here\n";
   if (b.kind == input::cut_short) {
     ASSERT_EQ(run(dir.path(),
@@ -179,7 +182,7 @@ TEST_P(replay_bad_input, says_why_in_one_line_and_loses_nothing) {
   if (b.kind != input::cut_short) {
     EXPECT_EQ(err.size(), 1u);
     EXPECT_EQ(text, earlier);
-    EXPECT_EQ(log, earlier);
+    EXPECT_EQ(log, earlier_log);
     return;
   }
   // The reports up to the break are kept whole, each with its row.
@@ -188,7 +191,7 @@ TEST_P(replay_bad_input, says_why_in_one_line_and_loses_nothing) {
   const int reports = test_support::count_of(text, *header);
   EXPECT_GT(reports, 3);
   EXPECT_TRUE(text.ends_with("\n\n\n\n"));
-  EXPECT_EQ(static_cast<int>(lines_of(log).size()), 1 + reports);  // after the earlier line
+  EXPECT_EQ(static_cast<int>(lines_of(log).size()), 1 + reports);  // after the header
 }
 
 INSTANTIATE_TEST_SUITE_P(inputs, replay_bad_input,

@@ -7,6 +7,15 @@
 #include "control/capture/clock_text.h"
 
 namespace pitchlog {
+namespace {
+
+int64_t steady_now_us() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
 
 std::ostream& discard_stream() {
   // A stream without a buffer sets its bad bit and drops what it is given.
@@ -19,7 +28,13 @@ platform console_platform(std::ostream& console, std::ostream& error) {
   p.console = &console;
   p.error = &error;
   p.read_char = [] { std::cin.get(); };
-  p.clock = [] { return wall_clock_text(std::chrono::system_clock::now()); };
+  p.now_us = steady_now_us;
+  // The wall clock of a steady reading: now, less the time since the reading.
+  p.time_text = [](int64_t us) {
+    return wall_clock_text(std::chrono::system_clock::now() -
+                           std::chrono::microseconds(steady_now_us() - us));
+  };
+  p.wall_clock = [] { return wall_clock_text(std::chrono::system_clock::now()); };
   return p;
 }
 

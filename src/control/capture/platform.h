@@ -55,17 +55,27 @@ struct platform {
   // reading the file back, which would give the same pixels. False: the file
   // is read back.
   std::function<bool(cv::Mat& picture)> grabbed_image = [](cv::Mat&) { return false; };
-  // The time a pitch is logged with: the local wall clock in a live run, the
-  // time within the recording in a replay. Empty: no time is logged.
-  std::function<std::string()> clock = [] { return std::string(); };
+  // The platform's clock in microseconds, never going back: a steady clock in
+  // a live run, the virtual clock in a replay or on the practice desktop.
+  // Reading it costs next to nothing, so it may be read where time matters
+  // (between a finish pose and its burst); `time_text` writes a reading out
+  // afterwards.
+  std::function<int64_t()> now_us = [] { return int64_t{0}; };
+  // A reading of `now_us` as a pitch is logged with it: the local wall clock
+  // ("2026-12-08 14:03:12.345") in a live run, the time within the recording
+  // ("0:12:34.567") in a replay. Empty: no time is logged.
+  std::function<std::string(int64_t us)> time_text = [](int64_t) { return std::string(); };
+  // The local wall clock now, as the log names the run with its start
+  // ("2026-12-08 14:03:12.345"), in a live run and a replay alike. Empty: none.
+  std::function<std::string()> wall_clock = [] { return std::string(); };
   // Console output (the report and the start-up message) and error lines.
   std::ostream* console = &discard_stream();
   std::ostream* error = &discard_stream();
 };
 
 // What a live run on either system takes from the process itself: `console`
-// and `error`, a character from standard input and the wall clock. The grab,
-// the pause and the windows are left for the system's desktop to fill.
+// and `error`, a character from standard input and the clocks. The grab, the
+// pause and the windows are left for the system's desktop to fill.
 platform console_platform(std::ostream& console, std::ostream& error);
 
 }  // namespace pitchlog

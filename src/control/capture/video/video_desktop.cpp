@@ -182,7 +182,8 @@ bool video_broke_off(const video_desktop& v) {
 void connect_video_platform(video_desktop& v, platform& p) {
   p.grab_screen = [&v](screen_grab& grab) { return grab_video(v, grab); };
   p.pause = [&v](int milliseconds) { pause_video(v, milliseconds); };
-  p.clock = [&v] { return video_time_text(video_now_ms(v)); };
+  p.now_us = [&v] { return v.now_us; };
+  p.time_text = [](int64_t us) { return video_time_text(us / 1000); };
   p.grabbed_image = [&v](cv::Mat& picture) {
     picture = grabbed_video_image(v);
     return !picture.empty();
