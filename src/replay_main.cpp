@@ -174,6 +174,9 @@ int main(int argc, char** argv) {
     cv::imwrite(window + ".png", image);
   };
   p.wait_key = [] {};
+  // A capture.bmp that cannot be written ends the replay (below): retried, the
+  // video would run on unwatched.
+  p.retries_unwritten_capture = false;
 
   const int code = pitchlog::run_watcher(*w, p);
   clear_progress(progress);

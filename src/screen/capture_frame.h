@@ -8,10 +8,11 @@
 
 namespace pitchlog {
 
-// capture_screen, then "capture.bmp" loaded as stored (or the platform's own
-// picture of the grab it was written from); empty when it cannot be loaded.
+// capture_until_written, then "capture.bmp" loaded as stored (or the
+// platform's own picture of the grab it was written from); empty when it
+// cannot be loaded.
 inline cv::Mat capture_frame(const platform& p) {
-  if (!capture_screen(p)) return {};
+  if (!capture_until_written(p)) return {};
   cv::Mat picture;
   if (p.grabbed_image(picture)) return picture;
   return as_stored_load(capture_file_name);

@@ -178,8 +178,7 @@ lock_result locate_game_area(const platform& p, const template_set& templates,
     }
     if (coarse == coarse_result::unreadable) continue;
 
-    capture_screen(p);
-    capture = colour_load(capture_file_name);
+    capture = capture_until_written(p) ? colour_load(capture_file_name) : cv::Mat();
     if (capture.empty()) continue;
     cv::Point origin;
     if (!refine(capture, coarse_hit, game_template, origin)) continue;

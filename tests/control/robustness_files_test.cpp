@@ -126,7 +126,9 @@ TEST_P(working_file, never_crashes_and_keeps_what_was_reported) {
 INSTANTIATE_TEST_SUITE_P(
     in_the_way, working_file,
     testing::Values(
-        // The first capture of a locating attempt cannot be loaded: the run ends.
+        // A capture that cannot be written is grabbed again until it can be;
+        // a folder in the way never lets that happen, and the run watches
+        // nothing until the desktop goes.
         file_case{"capture_is_a_folder",
                   "capture.bmp",
                   folder_in_the_way,
@@ -134,9 +136,10 @@ INSTANTIATE_TEST_SUITE_P(
                   -1,
                   0,
                   {}},
-        file_case{
-            "capture_on_a_full_disk", "capture.bmp", full_disk, moment::before_start, -1, 0, {}},
-        // Mid-run the scene loop gives up and the next locating attempt ends the run.
+        // The failed write removes the link to the full disk: the next grab is
+        // written, and every pitch recorded.
+        file_case{"capture_on_a_full_disk", "capture.bmp", full_disk, moment::before_start, -1, 3,
+                  change_seen},
         file_case{"capture_becomes_a_folder",
                   "capture.bmp",
                   folder_in_the_way,

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
 #include <opencv2/imgcodecs.hpp>
 
 #include "screen/synthetic_game.h"
@@ -138,6 +142,33 @@ TEST(game_area_locator, counts_coarse_misses_only) {
     // Once the screens run out, the first capture of an attempt fails.
     EXPECT_EQ(run.locate(), locate_outcome::capture_failed);
     EXPECT_EQ(run.w.locator.locator_miss_count, r.end);
+  }
+}
+
+// A capture.bmp that cannot be written for a while (another program holding
+// it open) makes each capture grab again after its pause, said on the error
+// stream once that has lasted sixteen captures; the game is then found as ever.
+TEST(game_area_locator, capture_file_held_for_a_while_is_grabbed_again) {
+  const struct {
+    int held;  // captures whose file cannot be written
+    int error_lines;
+  } rows[] = {{2, 0}, {unwritten_captures_said, 1}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.held);
+    locator_run run;
+    std::ostringstream error;
+    run.p.error = &error;
+    std::filesystem::create_directory(capture_file_name);
+    const auto grab = run.p.grab_screen;
+    run.p.grab_screen = [&](screen_grab& g) {
+      if (run.desk.grabs == r.held) std::filesystem::remove(capture_file_name);
+      return grab(g);
+    };
+    run.desk.add(run.game_at({800, 600}, {40, 60}), r.held + 3);
+    ASSERT_EQ(run.locate(), locate_outcome::locked);
+    EXPECT_EQ(run.w.locator.game_origin, cv::Point(40, 60));
+    EXPECT_EQ(run.desk.pauses, std::vector<int>(r.held + 3, capture_pause_ms));
+    EXPECT_EQ(test_support::count_of(error.str(), "\n"), r.error_lines) << error.str();
   }
 }
 

@@ -68,6 +68,10 @@ struct platform {
   // The local wall clock now, as the log names the run with its start
   // ("2026-12-08 14:03:12.345"), in a live run and a replay alike. Empty: none.
   std::function<std::string()> wall_clock = [] { return std::string(); };
+  // Whether a grab whose "capture.bmp" cannot be written is taken again after
+  // its pause (in a live run another program may hold the file open for a
+  // while), or fails as a capture that cannot be loaded.
+  bool retries_unwritten_capture = true;
   // Console output (the report and the start-up message) and error lines.
   std::ostream* console = &discard_stream();
   std::ostream* error = &discard_stream();

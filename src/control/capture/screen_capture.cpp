@@ -1,6 +1,7 @@
 #include "control/capture/screen_capture.h"
 
 #include <limits>
+#include <ostream>
 
 #include "control/capture/capture_file.h"
 
@@ -69,16 +70,30 @@ bool write_capture_bmp_top_down(int32_t width, int32_t height, const uint8_t* pi
   return write_rows(width, height, pixels, true);
 }
 
-bool capture_screen(const platform& p) {
+capture_status capture_screen(const platform& p) {
   screen_grab grab;
+  const bool grabbed = p.grab_screen(grab);
   const bool written =
-      p.grab_screen(grab) &&
-      (grab.top_down ? write_capture_bmp_top_down(grab.width, grab.height, grab.pixels)
-                     : write_capture_bmp(grab.width, grab.height, grab.pixels));
+      grabbed && (grab.top_down ? write_capture_bmp_top_down(grab.width, grab.height, grab.pixels)
+                                : write_capture_bmp(grab.width, grab.height, grab.pixels));
   // Without a fresh picture no old one may stand in for the screen.
   if (!written) remove_capture_file();
   p.pause(capture_pause_ms);
-  return written;
+  if (written) return capture_status::written;
+  return grabbed ? capture_status::file_failed : capture_status::no_grab;
+}
+
+bool capture_until_written(const platform& p) {
+  for (int unwritten = 0;;) {
+    const capture_status status = capture_screen(p);
+    if (status == capture_status::written) return true;
+    if (status == capture_status::no_grab || !p.retries_unwritten_capture) return false;
+    if (++unwritten == unwritten_captures_said) {
+      *p.error << "pitchlog: cannot write " << capture_file_name
+               << " in the working folder; each capture is taken again until it can be"
+               << std::endl;
+    }
+  }
 }
 
 }  // namespace pitchlog

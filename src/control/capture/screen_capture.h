@@ -27,9 +27,26 @@ bool write_capture_bmp(int32_t width, int32_t height, const uint8_t* pixels);
 // write_capture_bmp gives for the same rows stored bottom row first.
 bool write_capture_bmp_top_down(int32_t width, int32_t height, const uint8_t* pixels);
 
+enum class capture_status {
+  written,      // "capture.bmp" holds the grab
+  no_grab,      // the screen cannot be grabbed
+  file_failed,  // grabbed, but "capture.bmp" cannot be written
+};
+
 // Grabs the screen through the platform, writes "capture.bmp" and pauses
-// 60 ms; true when the file now holds the grab. When no grab is possible, any
-// old "capture.bmp" is removed so that no stale picture is analysed.
-bool capture_screen(const platform& p);
+// 60 ms. Unless the file now holds the grab, any old "capture.bmp" is removed
+// so that no stale picture is analysed.
+capture_status capture_screen(const platform& p);
+
+// After this many captures in a row whose file could not be written,
+// capture_until_written says so.
+inline constexpr int unwritten_captures_said = 16;
+
+// capture_screen until "capture.bmp" holds a grab: a grab whose file cannot
+// be written (another program holding it open) is taken again after its
+// pause, where the platform retries, with one line on the error stream once
+// that has lasted unwritten_captures_said captures. False when no grab is
+// possible, or the file cannot be written and the platform does not retry.
+bool capture_until_written(const platform& p);
 
 }  // namespace pitchlog
