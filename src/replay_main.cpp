@@ -200,6 +200,15 @@ int main(int argc, char** argv) {
               << pitchlog::video_time_text(stopped_ms) << std::endl;
     return code;
   }
+  if (v.resized_at_us >= 0) {
+    std::cerr << "pitchlog-replay: " << v.path << " changes its frame size from " << v.width
+              << " x " << v.height << " to " << v.resized_to.width << " x " << v.resized_to.height
+              << " at " << pitchlog::video_time_text(v.resized_at_us / 1000)
+              << " (recordings joined into one?); the replay stops there, and the reports up to "
+                 "there are kept"
+              << std::endl;
+    return video_broke_off;
+  }
   if (pitchlog::video_broke_off(v)) {
     std::cerr << "pitchlog-replay: " << v.path << " breaks off at "
               << pitchlog::video_time_text(v.pending_us / 1000) << " of "

@@ -48,15 +48,16 @@ bool decode_next(video_desktop& v, int64_t previous_us) {
 bool convert_pending(video_desktop& v) {
   v.pending = false;
   if (!v.shown.empty() && v.shown.u != nullptr && v.shown.u->refcount > 1) v.shown.release();
-  bool converted = false;
+  // Retrieved into a second header of the shown picture: a frame of the same
+  // size and type is written in place, any other into memory of its own, so
+  // that the shown picture always has the size every grab describes.
+  cv::Mat frame = v.shown;
+  bool retrieved = false;
   try {
-    converted = v.video.retrieve(v.shown) && v.shown.type() == CV_8UC3 && v.shown.cols == v.width &&
-                v.shown.rows == v.height;
+    retrieved = v.video.retrieve(frame);
   } catch (const cv::Exception&) {
   }
-  if (!converted) return false;
-  v.shown_us = v.pending_us;
-  return true;
+  return retrieved && show_frame(v, std::move(frame));
 }
 
 // Brings `shown` to the last frame at or before the clock (the first frame
@@ -79,6 +80,19 @@ bool decode_up_to_clock(video_desktop& v) {
 }
 
 }  // namespace
+
+bool show_frame(video_desktop& v, cv::Mat frame) {
+  if (frame.type() != CV_8UC3 || frame.cols != v.width || frame.rows != v.height) {
+    if (!frame.empty()) {
+      v.resized_to = frame.size();
+      v.resized_at_us = v.pending_us;
+    }
+    return false;
+  }
+  v.shown = std::move(frame);
+  v.shown_us = v.pending_us;
+  return true;
+}
 
 int64_t video_capture_cost_us(int width, int height) {
   const double megapixels = static_cast<double>(width) * height / 1e6;

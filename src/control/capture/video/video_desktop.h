@@ -42,11 +42,21 @@ struct video_desktop {
   std::vector<uint8_t> padded;  // rows padded to 4 bytes, for widths that need it
   bool ended = false;           // the clock has passed the last frame
   int grabs = 0;
+  // A frame of another size than the video's first (recordings joined into
+  // one file) ends the video before it: its size and time, once met.
+  cv::Size resized_to{};
+  int64_t resized_at_us = -1;
 };
 
 // Opens the video; false, with one line saying why in `error`, when the file
 // is missing, unreadable, not a video FFmpeg can decode, or a single picture.
 bool open_video_desktop(video_desktop& v, const std::string& path, std::string& error);
+
+// Takes a frame just decoded (at `pending_us`) as the shown picture when it
+// has the video's size and type. False otherwise, with the shown picture as it
+// was and a frame of another size noted in `resized_to` and `resized_at_us`:
+// the video ends before that frame.
+bool show_frame(video_desktop& v, cv::Mat frame);
 
 // Points `grab` at the frame at the virtual clock, decoding up to it. False
 // once the clock has passed the video's last frame.
