@@ -39,6 +39,8 @@ constexpr int replayed_whole = 0;
 constexpr int bad_input = 2;
 constexpr int video_broke_off = 3;
 constexpr int inning_unreadable = 4;
+constexpr int game_never_found = 5;
+constexpr int report_file_unwritable = 1;
 
 constexpr const char* usage = "usage: pitchlog-replay FILE\n";
 
@@ -193,6 +195,11 @@ int main(int argc, char** argv) {
               << std::endl;
     return inning_unreadable;
   }
+  if (code == report_file_unwritable) {
+    std::cerr << "pitchlog-replay: text.txt cannot be opened for writing in the working folder"
+              << std::endl;
+    return code;
+  }
   if (code != -1 || v.grabs == 0) return code;  // start-up: the watcher has said why
   if (!v.ended) {
     std::cerr << "pitchlog-replay: capture.bmp cannot be written or read back in the working "
@@ -215,6 +222,11 @@ int main(int argc, char** argv) {
               << pitchlog::video_time_text(v.declared_us / 1000)
               << "; the reports up to there are kept" << std::endl;
     return video_broke_off;
+  }
+  if (w->locator.locks == 0) {
+    std::cerr << "pitchlog-replay: the game picture (data/低め.png) was found nowhere in " << v.path
+              << "; nothing was recorded" << std::endl;
+    return game_never_found;
   }
   return replayed_whole;
 }

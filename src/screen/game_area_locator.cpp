@@ -187,6 +187,7 @@ lock_result locate_game_area(const platform& p, const template_set& templates,
     // The lock. A play-ball wait cut short by an unreadable capture starts a
     // new attempt, but the record still empties if this lock said so.
     locator.game_origin = origin;
+    ++locator.locks;
     lock.empty_record = lock.empty_record || locator.locator_miss_count == locator_miss_limit;
     locator.locator_miss_count = 0;
     if (play_ball_wait(p, templates, origin)) {

@@ -1,6 +1,8 @@
 #pragma once
 // Finding the game picture on the desktop: a search of a half-size copy of the
 // whole capture, then a full-size search in a narrow window around the hit.
+#include <cstdint>
+
 #include <opencv2/core/mat.hpp>
 
 #include "control/capture/platform.h"
@@ -12,6 +14,7 @@ namespace pitchlog {
 struct locator_state {
   cv::Point game_origin{0, 0};  // top-left corner of the game picture at the last lock
   int locator_miss_count = 0;   // failed coarse searches since the last lock, up to 50
+  int64_t locks = 0;            // locks this run
   // False once the platform said the screen had not changed when it had:
   // from then on every attempt captures.
   bool trusts_unchanged_screen = true;
