@@ -41,6 +41,11 @@ struct platform {
   // successful grab returned (the display server reported no change since);
   // false whenever that is not certain.
   std::function<bool()> screen_unchanged = [] { return false; };
+  // True when the display server reported a change of the screen between the
+  // grab before the last one and the last one (so the last grab may show a
+  // change that was reported, such as one made just after screen_unchanged
+  // answered); false when it reported none, or has no reports.
+  std::function<bool()> change_reported_before_grab = [] { return false; };
   // Pauses for the given number of milliseconds (0: give up the time slice).
   std::function<void(int milliseconds)> pause = [](int) {};
   // Shows an image in a named window, creating the window on first use.

@@ -287,4 +287,28 @@ TEST(x11_grab_failure, vanished_server_fails_the_grab_instead_of_ending_the_proc
   EXPECT_NE(error.str().find("lost the connection"), std::string::npos) << error.str();
 }
 
+// A change drawn after the server was asked whether the screen changed, and
+// before the next grab: that grab may show it, and the server's report of it
+// says so.
+TEST(x11_change_reports, a_change_after_the_question_is_reported_with_the_next_grab) {
+  practice::xvfb server(320, 200);
+  ASSERT_FALSE(server.display().empty()) << server.failure();
+  scoped_display_env env(server.display());
+  ASSERT_TRUE(open_when_ready(x11_fetch::shared_memory));
+  std::ostringstream error;
+  x11_grab grabber{.error = &error};
+  screen_grab grab;
+  for (const bool drawn : {false, true}) {
+    SCOPED_TRACE(drawn ? "a rectangle drawn" : "nothing drawn");
+    ASSERT_TRUE(grab_x11_screen(grabber, grab));
+    ASSERT_TRUE(grab_x11_screen(grabber, grab));
+    ASSERT_TRUE(x11_screen_unchanged(grabber));
+    if (drawn) {
+      ASSERT_TRUE(x11_paint::paint_root(server.display(), {{10, 10, 5, 5, 0x123456}}));
+    }
+    ASSERT_TRUE(grab_x11_screen(grabber, grab));
+    EXPECT_EQ(x11_change_reported_before_grab(grabber), drawn);
+  }
+}
+
 }  // namespace

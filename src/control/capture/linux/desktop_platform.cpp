@@ -98,6 +98,7 @@ platform desktop_platform(std::ostream& console, std::ostream& error) {
   grab->error = &error;
   p.grab_screen = [grab](screen_grab& g) { return grab_x11_screen(*grab, g); };
   p.screen_unchanged = [grab] { return x11_screen_unchanged(*grab); };
+  p.change_reported_before_grab = [grab] { return x11_change_reported_before_grab(*grab); };
   p.pause = [](int milliseconds) {
     if (milliseconds == 0) {
       std::this_thread::yield();

@@ -48,12 +48,15 @@ struct x11_grabber {
   // The server's change reports for the root window (DAMAGE extension), when
   // it has them. The reported area is emptied just before every fetch, so a
   // report with a later request number means the screen may differ from the
-  // fetched image.
+  // fetched image, and one with an earlier (or the same) number, one that
+  // came after the emptying before the last fetch, a change that the fetched
+  // image may show.
   Damage damage = 0;
   int damage_event_base = 0;
   unsigned long emptied_at = 0;  // request number of the last emptying
   bool fetched = false;          // the fetch after that emptying succeeded
   bool changed = true;           // a change was reported since that emptying
+  bool changed_before = true;    // one was reported between the emptying before and that one
 };
 
 namespace {
@@ -178,6 +181,7 @@ bool known_root_size(x11_grabber& g, int& width, int& height) {
     if (event.type == ConfigureNotify) {
       g.root_width = event.xconfigure.width;
       g.root_height = event.xconfigure.height;
+      g.changed = true;
     }
   }
   if (g.connection_lost) return false;
@@ -201,8 +205,9 @@ Bool is_change_report(Display* display, XEvent* event, XPointer grabber) {
 }
 
 // Takes every change report the client has received and notes whether any
-// came after the last emptying; with `sizes`, the root window's new sizes as
-// well (as known_root_size takes them), each a change.
+// came after the last emptying, or before it (after the one before); with
+// `sizes`, the root window's new sizes as well (as known_root_size takes
+// them), each a change.
 void take_change_reports(x11_grabber& g, bool sizes) {
   XEvent event;
   while (!g.connection_lost &&
@@ -212,9 +217,13 @@ void take_change_reports(x11_grabber& g, bool sizes) {
       g.root_width = event.xconfigure.width;
       g.root_height = event.xconfigure.height;
       g.changed = true;
-    } else if (static_cast<long>(event.xany.serial - g.emptied_at) >= 0) {
-      g.changed = true;
+      continue;
     }
+    // A report made between the emptying and the fetch (the request number
+    // of the emptying itself) belongs to both.
+    const long after_emptying = static_cast<long>(event.xany.serial - g.emptied_at);
+    if (after_emptying >= 0) g.changed = true;
+    if (after_emptying <= 0) g.changed_before = true;
   }
 }
 
@@ -225,9 +234,17 @@ void empty_change_reports(x11_grabber& g) {
   g.fetched = false;
   if (g.damage == 0) return;
   take_change_reports(g, false);
+  g.changed_before = g.changed;
   g.emptied_at = NextRequest(g.display);
   XDamageSubtract(g.display, g.damage, None, None);
   g.changed = false;
+}
+
+// After a fetch: every report the server made before answering it has come
+// in with the answer; those made before the emptying are changes the fetched
+// image may show.
+void take_reports_of_fetch(x11_grabber& g) {
+  if (g.damage != 0) take_change_reports(g, false);
 }
 
 bool fetch_shared(x11_grabber& g, int width, int height) {
@@ -243,6 +260,7 @@ bool fetch_shared(x11_grabber& g, int width, int height) {
   empty_change_reports(g);
   const Status ok = XShmGetImage(g.display, DefaultRootWindow(g.display), g.image, 0, 0, AllPlanes);
   g.fetched = ok != 0 && !trap.failed() && !g.connection_lost;
+  take_reports_of_fetch(g);
   return g.fetched;
 }
 
@@ -254,6 +272,7 @@ bool fetch_plain(x11_grabber& g, int width, int height) {
   g.image = XGetImage(g.display, DefaultRootWindow(g.display), 0, 0, static_cast<unsigned>(width),
                       static_cast<unsigned>(height), AllPlanes, ZPixmap);
   g.fetched = g.image != nullptr && !trap.failed() && !g.connection_lost;
+  take_reports_of_fetch(g);
   return g.fetched;
 }
 
@@ -388,6 +407,14 @@ bool x11_screen_unchanged(x11_grabber& g) {
 
 bool x11_screen_unchanged(x11_grab& state) {
   return state.grabber && x11_screen_unchanged(*state.grabber);
+}
+
+bool x11_change_reported_before_fetch(const x11_grabber& g) {
+  return g.damage != 0 && g.fetched && g.changed_before;
+}
+
+bool x11_change_reported_before_grab(const x11_grab& state) {
+  return state.grabber && x11_change_reported_before_fetch(*state.grabber);
 }
 
 void x11_convert(x11_grabber& g, screen_grab& grab) {

@@ -40,6 +40,12 @@ bool x11_fetch_screen(x11_grabber& grabber);
 // has no change reports, after a failed fetch, or when the connection is lost.
 bool x11_screen_unchanged(x11_grabber& grabber);
 
+// True when the server reported a change of the screen after the emptying of
+// its reports before the fetch before the last one, and before the last fetch
+// was answered: the last fetch may show a change that was reported. False
+// when none was reported, or it has no change reports.
+bool x11_change_reported_before_fetch(const x11_grabber& grabber);
+
 // Turns the last fetched image into padded BGR rows, top row first
 // (`grab.top_down`), in its own memory (or, for an uncommon pixel format, in a
 // reused buffer), and describes them in `grab` (an empty grab when nothing was
@@ -63,5 +69,9 @@ bool grab_x11_screen(x11_grab& state, screen_grab& grab);
 // x11_screen_unchanged for the grab of a run (a `platform::screen_unchanged`);
 // false before its first grab.
 bool x11_screen_unchanged(x11_grab& state);
+
+// x11_change_reported_before_fetch for the grab of a run (a
+// `platform::change_reported_before_grab`).
+bool x11_change_reported_before_grab(const x11_grab& state);
 
 }  // namespace pitchlog
