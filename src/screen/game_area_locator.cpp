@@ -1,5 +1,6 @@
 #include "screen/game_area_locator.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
@@ -42,8 +43,36 @@ struct attempt_memory {
   coarse_memory coarse;
   bool last_missed = false;  // the last attempt was a coarse miss, so its capture was the last grab
   int answered_without_capture = 0;    // attempts in a row since the last capture
+  int answered_misses = 0;             // misses those attempts counted
   file_stamp capture_file, half_file;  // as the last capture left them
+  // How long the last attempt that searched its whole picture took, from its
+  // capture to its miss: every attempt that skips work lasts as long, so that
+  // misses count up at the pace of full searches.
+  int64_t full_attempt_us = 0;
 };
+
+// Counts a coarse miss, up to the limit; false when the count stood there.
+bool count_miss(locator_state& locator) {
+  if (locator.locator_miss_count >= locator_miss_limit) return false;
+  ++locator.locator_miss_count;
+  return true;
+}
+
+int rounded_ms(int64_t us) {
+  return static_cast<int>((us + 500) / 1000);
+}
+
+// Pauses `ms` in pieces of at most a capture's pause, asking between them
+// whether the screen changed; false, cut short, as soon as it did.
+bool pause_while_unchanged(const platform& p, int ms) {
+  for (;;) {
+    const int piece = std::min(ms, capture_pause_ms);
+    p.pause(piece);
+    ms -= piece;
+    if (ms <= 0) return true;
+    if (!p.screen_unchanged()) return false;
+  }
+}
 
 // True when this attempt's capture is known without taking it: the last one
 // missed, the platform reports the screen unchanged since it, and the files
@@ -147,12 +176,15 @@ lock_result locate_game_area(const platform& p, const template_set& templates,
   for (;;) {
     bool checking = false;
     if (reusing && capture_known(p, locator, memory, checking)) {
-      // The capture would show what the last one showed: the same miss.
+      // The capture would show what the last one showed: the same miss, once
+      // as long has passed as a search of it would take. A change meanwhile
+      // cuts the attempt short, uncounted: the next one captures.
       ++memory.answered_without_capture;
-      p.pause(capture_pause_ms);
-      if (locator.locator_miss_count < locator_miss_limit) ++locator.locator_miss_count;
+      const int ms = std::max(capture_pause_ms, rounded_ms(memory.full_attempt_us));
+      if (pause_while_unchanged(p, ms) && count_miss(locator)) ++memory.answered_misses;
       continue;
     }
+    const int64_t started = p.now_us();
     memory.answered_without_capture = 0;
     memory.last_missed = false;
     cv::Mat capture = capture_frame(p);
@@ -163,17 +195,28 @@ lock_result locate_game_area(const platform& p, const template_set& templates,
     const coarse_result coarse =
         coarse_search(capture, templates[template_id::half_game_area], coarse_hit,
                       reusing ? &memory.coarse : nullptr, path);
-    // The screen was reported unchanged, yet the picture changed: such
-    // reports are not to be relied on.
-    if (checking && coarse != coarse_result::unreadable && path != coarse_path::same_picture)
+    // The screen was reported unchanged, yet the picture changed with no
+    // report of it (one made after the question explains it): such reports
+    // are not to be relied on, nor the misses counted on their word.
+    if (checking && coarse != coarse_result::unreadable && path != coarse_path::same_picture &&
+        !p.change_reported_before_grab()) {
       locator.trusts_unchanged_screen = false;
+      locator.locator_miss_count -= memory.answered_misses;
+    }
+    memory.answered_misses = 0;
     if (coarse == coarse_result::miss) {
       if (reusing) {
         memory.last_missed = true;
         memory.capture_file = stamp_of(capture_file_name);
         memory.half_file = stamp_of(half_capture_file_name);
+        const int64_t took = p.now_us() - started;
+        if (path == coarse_path::full_search) {
+          memory.full_attempt_us = took;
+        } else if (const int pad = rounded_ms(memory.full_attempt_us - took); pad > 0) {
+          p.pause(pad);
+        }
       }
-      if (locator.locator_miss_count < locator_miss_limit) ++locator.locator_miss_count;
+      count_miss(locator);
       continue;
     }
     if (coarse == coarse_result::unreadable) continue;

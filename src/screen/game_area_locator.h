@@ -67,8 +67,13 @@ struct lock_result {
 // found out: a half-size copy equal to the last one keeps the last answer, a
 // changed one is matched only over the change (coarse_reuse.h); and after a
 // miss, while the platform reports the screen unchanged and both files are
-// as the last attempt left them, the attempt is a miss without a capture (it
-// still pauses as a capture does).
+// as the last attempt left them, the attempt is a miss without a capture.
+// Every attempt that skips work still lasts as long as the last one that
+// searched its whole picture (measured on the platform's clock), so misses
+// count up to fifty no faster than full searches would; an attempt without a
+// capture is cut short, uncounted, by a reported change. Should a capture
+// find a change the platform neither reported nor explains, its reports are
+// no longer relied on and the misses counted on their word are taken back.
 lock_result locate_game_area(const platform& p, const template_set& templates,
                              locator_state& locator,
                              attempt_reuse reuse = attempt_reuse::known_results);

@@ -160,13 +160,22 @@ TEST(coarse_reuse, window_spreads_are_the_matchers_denominators) {
           << x << ", " << y;  // exactly 0 for the windows of one colour
 }
 
-// Whole locating stages in virtual time: a still desktop for 1.5 s, then the
-// game picture; a stage that has not locked by 6 s ends on a failed grab.
-TEST(coarse_reuse, whole_stages_lock_as_without_reuse_and_skip_still_captures) {
-  const test_support::scoped_work_dir dir;
+// The two pictures a locating stage matches.
+template_set locating_templates() {
   template_set templates;
   templates.images[static_cast<int>(template_id::game_area)] = data_picture("低め.png");
   templates.images[static_cast<int>(template_id::half_game_area)] = data_picture("resize-低め.png");
+  return templates;
+}
+
+// Whole locating stages in virtual time: a still desktop for 1.5 s, then the
+// game picture; a stage that has not locked by 6 s ends on a failed grab.
+// Reports that missed the game's appearance lose their trust, and the misses
+// counted on their word; one that came after the question and with the
+// capture that shows the change does not.
+TEST(coarse_reuse, whole_stages_lock_as_without_reuse_and_skip_still_captures) {
+  const test_support::scoped_work_dir dir;
+  const template_set templates = locating_templates();
   cv::Mat still = wallpaper(false), shown = still.clone();
   game(shown, {417, 233});
   cv::flip(still, still, 0);  // bottom-up rows, 5760 bytes each: no padding
@@ -175,15 +184,18 @@ TEST(coarse_reuse, whole_stages_lock_as_without_reuse_and_skip_still_captures) {
     const char* name;
     attempt_reuse reuse;
     bool lying_reports;         // the screen always reported unchanged
+    bool reported_at_capture;   // yet the change reported with the capture that shows it
     int64_t remove_capture_at;  // "capture.bmp" removed from outside then
     int most_still_grabs;       // of about 22 attempts on the still desktop
     int64_t latest_lock;        // time of the lock's first capture, at most
   } rows[] = {
-      {"today's full searches", attempt_reuse::none, false, -1, 30, 1500 + 68},
-      {"reuse, true change reports", attempt_reuse::known_results, false, -1, 3, 1500 + 68},
-      {"reuse, capture.bmp removed", attempt_reuse::known_results, false, 700, 4, 1500 + 68},
-      {"reuse, reports that miss a change", attempt_reuse::known_results, true, -1, 3,
+      {"today's full searches", attempt_reuse::none, false, false, -1, 30, 1500 + 68},
+      {"reuse, true change reports", attempt_reuse::known_results, false, false, -1, 3, 1500 + 68},
+      {"reuse, capture.bmp removed", attempt_reuse::known_results, false, false, 700, 4, 1500 + 68},
+      {"reuse, reports that miss a change", attempt_reuse::known_results, true, false, -1, 3,
        1500 + 16 * 68},
+      {"reuse, a change reported after the question", attempt_reuse::known_results, true, true, -1,
+       3, 1500 + 16 * 68},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -210,16 +222,56 @@ TEST(coarse_reuse, whole_stages_lock_as_without_reuse_and_skip_still_captures) {
     p.screen_unchanged = [&] {
       return last_grab >= 0 && now <= 6000 && (r.lying_reports || at(last_grab) == at(now));
     };
+    p.change_reported_before_grab = [&] { return r.reported_at_capture && last_grab >= 1500; };
     locator_state locator{.locator_miss_count = 30};
     const lock_result lock = locate_game_area(p, templates, locator, r.reuse);
     ASSERT_EQ(lock.outcome, locate_outcome::locked);
     EXPECT_EQ(locator.game_origin, cv::Point(417, 233));
-    EXPECT_TRUE(lock.empty_record);  // fifty misses were counted either way
+    const bool trusted = !r.lying_reports || r.reported_at_capture;
+    EXPECT_EQ(lock.empty_record, trusted);  // fifty misses, unless some were taken back
     EXPECT_LE(still_grabs, r.most_still_grabs);
     EXPECT_LE(now, r.latest_lock + 3 * 68);  // then the refinement and play-ball captures
-    EXPECT_EQ(locator.trusts_unchanged_screen, !r.lying_reports);
+    EXPECT_EQ(locator.trusts_unchanged_screen, trusted);
     EXPECT_LE(grab_after_removal - removed_at, 68) << "no capture after the removal";
   }
+}
+
+// The game hidden on a still desktop whose captures take 100 ms besides their
+// pause, in virtual time: with reuse the fiftieth miss, after which a lock
+// empties the record, comes when it comes with a full search at every attempt.
+TEST(coarse_reuse, misses_count_at_the_pace_of_full_searches) {
+  const test_support::scoped_work_dir dir;
+  const template_set templates = locating_templates();
+  cv::Mat still;
+  cv::resize(wallpaper(false), still, {960, 540});
+  int64_t fiftieth[2] = {-1, -1};
+  for (const attempt_reuse reuse : {attempt_reuse::none, attempt_reuse::known_results}) {
+    SCOPED_TRACE(reuse == attempt_reuse::none ? "full searches" : "reuse");
+    int64_t now = 0, last_grab = -1;
+    int64_t& at_fifty = fiftieth[reuse == attempt_reuse::none ? 0 : 1];
+    locator_state locator;
+    // Called at the start of every attempt: notes the time of the fiftieth
+    // miss, and ends the stage there.
+    const auto still_counting = [&] {
+      if (at_fifty < 0 && locator.locator_miss_count == locator_miss_limit) at_fifty = now;
+      return at_fifty < 0;
+    };
+    platform p;
+    p.now_us = [&] { return now * 1000; };
+    p.pause = [&](int ms) { now += ms; };
+    p.grab_screen = [&](screen_grab& g) {
+      if (!still_counting()) return false;
+      g = {still.cols, still.rows, still.data, false};
+      last_grab = now;
+      now += 100;
+      return true;
+    };
+    p.screen_unchanged = [&] { return still_counting() && last_grab >= 0; };
+    EXPECT_EQ(locate_game_area(p, templates, locator, reuse).outcome,
+              locate_outcome::capture_failed);
+  }
+  EXPECT_EQ(fiftieth[0], 50 * 160);
+  EXPECT_NEAR(fiftieth[1], fiftieth[0], 160);
 }
 
 }  // namespace
