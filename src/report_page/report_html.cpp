@@ -354,7 +354,9 @@ void append_sequence(std::string& page, const game_view& game) {
       if (new_pitcher) {
         label_high = x < label_end && !label_high;
         const int base = y + (label_high ? 11 : 22);
-        body += "<line x1=\"" + std::to_string(x - 3) + "\" y1=\"" + std::to_string(base - 9) +
+        // A higher header's line starts below the header it passes.
+        const int line_top = label_high ? y + 24 : base - 9;
+        body += "<line x1=\"" + std::to_string(x - 3) + "\" y1=\"" + std::to_string(line_top) +
                 "\" x2=\"" + std::to_string(x - 3) + "\" y2=\"" + std::to_string(y + 48) +
                 "\"/><text " + at(x, base) + " class=\"pitcher\">";
         body += header_words(report_pitcher_headers[row.pitcher_slot]);
