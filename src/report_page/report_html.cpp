@@ -452,8 +452,12 @@ std::string report_page(const game_view& game, const page_options& options) {
     append_escaped(page, game.pitches.back().row.time);
   }
   if (!options.left_out_lines.empty()) {
+    constexpr std::size_t named = 10;  // the rest are counted
+    const std::vector<int>& lines = options.left_out_lines;
     page += "; lines left out as unreadable:";
-    for (const int line : options.left_out_lines) page += ' ' + std::to_string(line);
+    for (std::size_t i = 0; i < lines.size() && i < named; ++i)
+      page += ' ' + std::to_string(lines[i]);
+    if (lines.size() > named) page += " and " + std::to_string(lines.size() - named) + " more";
   }
   if (options.refresh_seconds > 0)
     page += "; rewritten at every new pitch, reloaded every " +
