@@ -362,7 +362,8 @@ bool print_check_table(const check_report& report, std::ostream& out) {
   for (const cut_clearance& c : report.clearances) {
     if (c.under.empty()) continue;
     out << "CUT OVER CHANGES: " << template_file_names[static_cast<int>(c.picture)] << ": "
-        << clearance_text(c, report.changes) << "\n";
+        << clearance_text(c, report.changes)
+        << (c.passes ? " (c takes it in cut --pick; or write it in the cuts file)" : "") << "\n";
     ++covered;
   }
   int unreadable = 0;

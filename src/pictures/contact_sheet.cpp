@@ -108,22 +108,15 @@ void draw_closeup(cv::Mat& sheet, const cv::Rect& cell, const cut_clearance& c,
   const cv::Rect area = cut_area(c.picture, report.game);
   const cv::Mat game_picture =
       shots[picture_shot[static_cast<int>(c.picture)]](cv::Rect(*report.origin, report.game));
-  // Enlarged, then hatched where it changes: diagonal stripes of the shade
-  // between stripes of the game's own colours darkened read as shading
-  // whatever those colours are.
+  // Enlarged, then hatched where it changes, in red under the cut.
   const cv::Size size = area.size() * closeup_zoom;
-  cv::Mat large, changes, tint(area.size(), CV_8UC3, change_shade);
+  cv::Mat large, changes, under = cv::Mat::zeros(area.size(), CV_8U);
   cv::resize(game_picture(area), large, size, 0, 0, cv::INTER_NEAREST);
   cv::resize(c.avoid(area), changes, size, 0, 0, cv::INTER_NEAREST);
-  tint(c.cut - area.tl()).setTo(cut_shade);
-  cv::resize(tint, tint, size, 0, 0, cv::INTER_NEAREST);
-  cv::Mat stripes(size, CV_8U);
-  for (int y = 0; y < size.height; ++y) {
-    for (int x = 0; x < size.width; ++x) stripes.at<uint8_t>(y, x) = (x + y) / 3 % 2 ? 0 : 255;
-  }
-  cv::Mat dark = large * 0.4;
-  dark.copyTo(large, changes);
-  tint.copyTo(large, changes & stripes);
+  under((c.cut & area) - area.tl()).setTo(255);
+  cv::resize(under, under, size, 0, 0, cv::INTER_NEAREST);
+  hatch(large, changes & ~under, change_shade);
+  hatch(large, changes & under, cut_shade);
   const cv::Point corner = cell.tl() + cv::Point(0, header_height);
   large.copyTo(sheet(cv::Rect(corner, large.size())));
   const auto on_sheet = [&](const cv::Rect& r) {
@@ -148,6 +141,16 @@ void draw_closeup(cv::Mat& sheet, const cv::Rect& cell, const cut_clearance& c,
 }
 
 }  // namespace
+
+void hatch(cv::Mat& picture, const cv::Mat& changes, const cv::Scalar& colour) {
+  cv::Mat stripes(picture.size(), CV_8U);
+  for (int y = 0; y < stripes.rows; ++y) {
+    for (int x = 0; x < stripes.cols; ++x) stripes.at<uint8_t>(y, x) = (x + y) / 3 % 2 ? 0 : 255;
+  }
+  const cv::Mat dark = picture * 0.4;
+  dark.copyTo(picture, changes);
+  picture.setTo(colour, changes & stripes);
+}
 
 cv::Mat draw_contact_sheet(const check_report& report, const shot_set& shots) {
   const cv::Size game = report.game.empty() ? cv::Size(720, 480) : report.game;

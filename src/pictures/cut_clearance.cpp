@@ -95,7 +95,7 @@ std::string clearance_text(const cut_clearance& clearance, const changing_parts&
          (inside ? "the largest cut inside it clear of that, which passes its checks: "
                  : "no part of it clear of that passes its checks; one elsewhere in its region "
                    "that does: ") +
-         clear + " (take it with cut --pick, or write it in the cuts file)";
+         clear;
 }
 
 }  // namespace pitchlog

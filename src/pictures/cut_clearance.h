@@ -32,7 +32,7 @@ struct cut_clearance {
 cut_clearance clear_of_changes(template_id id, const cv::Rect& cut, const changing_parts& changes,
                                const shot_set& shots, cv::Point origin, cv::Size game);
 
-// What changes under the cut and how to mend it, for one line of the check.
+// What changes under the cut and the clear cut to take, for one line.
 std::string clearance_text(const cut_clearance& clearance, const changing_parts& changes);
 
 }  // namespace pitchlog

@@ -1,5 +1,6 @@
 #include "pictures/pictures_command.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -12,8 +13,10 @@
 #include <opencv2/imgproc.hpp>
 
 #include "control/capture/desktop_platform.h"
+#include "pictures/changing_parts.h"
 #include "pictures/check_pictures.h"
 #include "pictures/contact_sheet.h"
+#include "pictures/cut_clearance.h"
 #include "pictures/cut_pictures.h"
 #include "pictures/cuts.h"
 #include "pictures/pick_windows.h"
@@ -101,10 +104,17 @@ int zoom_of(cv::Size game) {
   return game.width <= 800 && game.height <= 600 ? 2 : 1;
 }
 
-// The game picture of a shot, enlarged, with the area and the cut drawn on it.
-cv::Mat marked(const cv::Mat& game_picture, int zoom, const cv::Rect& area, const cv::Rect& cut) {
+// The game picture of a shot, enlarged, with what changes there hatched (an
+// empty mask: nothing), the area and the cut drawn on it.
+cv::Mat marked(const cv::Mat& game_picture, int zoom, const cv::Mat& changes, const cv::Rect& area,
+               const cv::Rect& cut) {
   cv::Mat picture;
   cv::resize(game_picture, picture, cv::Size(), zoom, zoom, cv::INTER_NEAREST);
+  if (!changes.empty()) {
+    cv::Mat large;
+    cv::resize(changes, large, picture.size(), 0, 0, cv::INTER_NEAREST);
+    hatch(picture, large, cv::Scalar(200, 60, 220));
+  }
   const auto enlarged = [zoom](const cv::Rect& r) {
     return cv::Rect(r.x * zoom, r.y * zoom, r.width * zoom, r.height * zoom);
   };
@@ -113,9 +123,15 @@ cv::Mat marked(const cv::Mat& game_picture, int zoom, const cv::Rect& area, cons
   return picture;
 }
 
-// Drags every cut in turn; a cancelled drag keeps the cut it had.
+// Drags every cut in turn; a cancelled drag keeps the cut it had, or, where
+// that cut covers what changes on the versus view, the clear cut check
+// would propose.
 void pick_cuts(const shot_set& shots, const cv::Rect& game, const rectangle_drag& drag,
                std::array<cv::Rect, data_picture_count>& cuts, std::ostream& out) {
+  const changing_parts changes = find_changing_parts(shots, game.tl(), game.size());
+  const auto clearance = [&](template_id id, const cv::Rect& cut) {
+    return clear_of_changes(id, cut, changes, shots, game.tl(), game.size());
+  };
   int n = 0;
   for (int i = 0; i < data_picture_count; ++i) {
     const auto id = static_cast<template_id>(i);
@@ -127,12 +143,24 @@ void pick_cuts(const shot_set& shots, const cv::Rect& game, const rectangle_drag
     const cv::Mat game_picture = shots[picture_shot[i]](game);
     const std::string name(template_file_names[i]);
     const cv::Rect area = cut_area(id, game.size());
+    const bool versus_picture =
+        std::find(versus_pictures.begin(), versus_pictures.end(), id) != versus_pictures.end();
+    cv::Mat hatched;
+    if (versus_picture) {
+      const cut_clearance c = clearance(id, cuts[i]);
+      hatched = c.avoid;
+      if (!c.under.empty()) {
+        out << name << ": " << clearance_text(c, changes) << std::endl;
+        if (c.clear && c.passes) cuts[i] = *c.clear;
+      }
+    }
     out << name << ": drag its cut inside the orange region " << rectangle_text(area) << " of the "
-        << shot_labels[picture_shot[i]].name << " shot (c keeps " << rectangle_text(cuts[i]) << ")"
-        << std::endl;
+        << shot_labels[picture_shot[i]].name << " shot"
+        << (hatched.empty() ? "" : ", clear of the hatching") << " (c keeps "
+        << rectangle_text(cuts[i]) << ")" << std::endl;
     for (;;) {
       const int zoom = zoom_of(game.size());
-      std::optional<cv::Rect> r = drag(title, marked(game_picture, zoom, area, cuts[i]));
+      std::optional<cv::Rect> r = drag(title, marked(game_picture, zoom, hatched, area, cuts[i]));
       if (!r) break;
       // Every game pixel the dragged rectangle touches.
       const cv::Point tl(r->x / zoom, r->y / zoom);
@@ -144,6 +172,10 @@ void pick_cuts(const shot_set& shots, const cv::Rect& game, const rectangle_drag
       }
       cuts[i] = *r;
       out << "  " << rectangle_text(*r) << std::endl;
+      if (versus_picture) {
+        const cut_clearance c = clearance(id, *r);
+        if (!c.under.empty()) out << "  " << clearance_text(c, changes) << std::endl;
+      }
       break;
     }
   }
