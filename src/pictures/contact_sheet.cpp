@@ -166,7 +166,7 @@ cv::Mat draw_contact_sheet(const check_report& report, const shot_set& shots) {
   if (!cells.empty()) {
     put_text(sheet,
              "the cuts of the versus-view pictures, each on its own shot: what changes while it "
-             "must match is shaded (red under the cut); blue a cut clear of it",
+             "must match is hatched (red under the cut), a cut clear of it in blue",
              cv::Point(gap, tiles_height + 15), text_colour);
     for (size_t i = 0; i < cells.size(); ++i)
       draw_closeup(sheet, cells[i] + cv::Point(0, tiles_height), report.clearances[i], report,

@@ -58,8 +58,10 @@ cut DIR --out DATA [--game X,Y,W,H] [--cuts FILE] [--pick]
     shot. Every other picture is cut at its rectangle of the cuts file (FILE,
     by default DIR/cuts.json; written with the defaults, each search region
     less 3 pixels a side, when missing), or dragged one by one with --pick (c
-    keeps the current one). A cut must lie inside the region pitchlog
-    searches its picture in. The cuts file is JSON, in game-picture pixels:
+    keeps the current one, or the clear cut check proposes where the current
+    one covers what changes; the hatching shows what changes). A cut must lie
+    inside the region pitchlog searches its picture in. The cuts file is
+    JSON, in game-picture pixels:
       {"game": [X, Y, W, H],
        "cuts": [{"picture": "タイム画面・一部.png", "cut": [x, y, w, h]}, ...]}
 
@@ -68,11 +70,17 @@ check DATA DIR [--sheet FILE.png]
     score its captures (the same regions, thresholds and matcher; the game is
     located on the versus shot as pitchlog locates it) and prints one table:
     each intended hit with its margin over the threshold, each unintended hit,
-    each margin under 0.05 and each picture that cannot be matched. --sheet
-    draws every shot with the regions and scores on it.
+    each margin under 0.05 and each picture that cannot be matched. It then
+    compares the versus shots and names each picture whose cut covers what
+    changes while it must still match (the inning sign, the hand sign, the
+    pitcher's name, the count lamps, the pose, the ball's flight area), with
+    the largest cut clear of it that passes the picture's checks. --sheet
+    draws every shot with the regions and scores on it, and each versus-view
+    cut with what changes under it hatched.
 
-Exit status: 0 done (check: every intended check hits and no other does),
-1 check found a misfire or shoot's input ended, 2 bad input.
+Exit status: 0 done (check: every intended check hits, no other does and no
+cut covers what changes), 1 check found a misfire or shoot's input ended,
+2 bad input.
 
 The labels of a shot folder (DIR/LABEL.png, each a whole desktop showing the
 game at the same place):

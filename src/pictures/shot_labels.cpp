@@ -20,8 +20,8 @@ const std::array<shot_label, label_count> shot_labels = {{
    "pitcher standing set",
    versus, c::no_ball_no_strike, p::set, s::unknown, s::right},
   {"versus_two_strikes",
-   "the versus view at two strikes (any balls), in the top half like versus, so that check sees "
-   "what the count lamps alone change; the pitcher set",
+   "the versus view at two strikes (any balls), in the top half like versus, so that only the "
+   "count differs; the pitcher set",
    versus, c::two_strikes, p::set, s::unknown, s::right},
   {"versus_other_count",
    "the versus view at one ball, no strikes (or any count but 0-0 and two strikes), in the top "
@@ -41,20 +41,20 @@ const std::array<shot_label, label_count> shot_labels = {{
   {"opponent_time_out_wait", "the screen that waits for the opponent's time-out", opponent_wait},
   {"game_set", "the game-set screen", game_set},
   {"inning_top",
-   "the versus view in the top half of an inning (its inning sign) at no balls, no strikes, like "
-   "inning_bottom, so that check sees what the sign alone changes; the pitcher set",
+   "the versus view in the top half of an inning (its inning sign) at no balls, no strikes like "
+   "inning_bottom, so that only the sign differs; the pitcher set",
    versus, c::no_ball_no_strike, p::set, s::unknown, s::right},
   {"inning_bottom",
-   "the versus view in the bottom half of an inning (its inning sign) at no balls, no strikes, "
-   "like inning_top, so that check sees what the sign alone changes; the pitcher set",
+   "the versus view in the bottom half of an inning (its inning sign) at no balls, no strikes "
+   "like inning_top, so that only the sign differs; the pitcher set",
    versus, c::no_ball_no_strike, p::set, s::unknown, s::left},
   {"hand_right",
-   "the versus view with a right-handed pitcher (his hand sign) at no balls, no strikes, like "
-   "hand_left, so that check sees what the sign and the name change; the pitcher set",
+   "the versus view with a right-handed pitcher (his hand sign) at no balls, no strikes like "
+   "hand_left, so that only the pitcher differs; the pitcher set",
    versus, c::no_ball_no_strike, p::set, s::right, s::unknown, s::right},
   {"hand_left",
-   "the versus view with a left-handed pitcher (his hand sign) at no balls, no strikes, like "
-   "hand_right, so that check sees what the sign and the name change; the pitcher set",
+   "the versus view with a left-handed pitcher (his hand sign) at no balls, no strikes like "
+   "hand_right, so that only the pitcher differs; the pitcher set",
    versus, c::no_ball_no_strike, p::set, s::left, s::unknown, s::left},
 }};
 
