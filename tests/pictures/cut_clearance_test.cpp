@@ -6,7 +6,6 @@
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,7 +14,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "pictures/cuts.h"
-#include "pictures/pictures_command.h"
+#include "pictures/pictures_run.h"
 #include "pictures/shot_labels.h"
 #include "practice/shots.h"
 #include "support/test_support.h"
@@ -24,24 +23,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct result {
-  int code;
-  std::string out;
-};
-
 // Every drag cancelled: c pressed on every cut.
-result run(std::vector<std::string> args) {
-  args.insert(args.begin(), "pitchlog-pictures");
-  std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::istringstream in;
-  std::ostringstream out, err;
-  const pitchlog::rectangle_drag cancel = [](const std::string&, const cv::Mat&) {
-    return std::optional<cv::Rect>();
-  };
-  const int code =
-      pitchlog::run_pictures(static_cast<int>(argv.size()), argv.data(), in, out, err, cancel);
-  return {code, out.str() + err.str()};
+test_support::pictures_result run(const std::vector<std::string>& args) {
+  return test_support::run_pictures(
+      args, [](const std::string&, const cv::Mat&) { return std::optional<cv::Rect>(); });
 }
 
 // A layout of the practice game's own shots where the hand sign is drawn over
@@ -116,10 +101,10 @@ TEST(pictures, a_cut_over_what_changes_fails_by_name_and_pick_takes_the_clear_cu
     ASSERT_TRUE(practice::write_shots("shots", practice::shot_layout(), error)) << error;
     c.layout("shots");
     write_cuts("cuts.json", c.picture, c.cut);
-    const result cut = run({"cut", "shots", "--out", "data", "--cuts", "cuts.json"});
-    ASSERT_EQ(cut.code, 0) << cut.out;
+    const auto cut = run({"cut", "shots", "--out", "data", "--cuts", "cuts.json"});
+    ASSERT_EQ(cut.code, 0) << cut.err;
 
-    const result check = run({"check", "data", "shots"});
+    const auto check = run({"check", "data", "shots"});
     EXPECT_EQ(check.code, 1) << check.out;
     // Every check hits as intended: only the cut's clearance fails.
     EXPECT_NE(check.out.find("FAIL: "), std::string::npos) << check.out;
@@ -137,10 +122,10 @@ TEST(pictures, a_cut_over_what_changes_fails_by_name_and_pick_takes_the_clear_cu
     ASSERT_TRUE(clear) << said;
     EXPECT_EQ(*clear & c.cut, *clear) << said;
 
-    const result pick = run({"cut", "shots", "--out", "data", "--cuts", "cuts.json", "--pick"});
-    ASSERT_EQ(pick.code, 0) << pick.out;
+    const auto pick = run({"cut", "shots", "--out", "data", "--cuts", "cuts.json", "--pick"});
+    ASSERT_EQ(pick.code, 0) << pick.err;
     EXPECT_EQ(cut_of("cuts.json", c.picture), clear);
-    const result again = run({"check", "data", "shots"});
+    const auto again = run({"check", "data", "shots"});
     EXPECT_EQ(again.code, 0) << again.out;
   }
 }
