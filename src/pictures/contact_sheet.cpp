@@ -66,13 +66,12 @@ void put_text(cv::Mat& sheet, const std::string& text, cv::Point at, const cv::S
 }
 
 // The close-ups of the cuts: each versus-view picture's cut area enlarged,
-// on the shot it is cut from, with what changes there shaded.
+// on the shot it is cut from, with what changes there hatched.
 constexpr int closeup_zoom = 2;
 constexpr int closeup_min_width = 150;
 constexpr int closeup_text_height = 2 * line_height + 6;
-const cv::Scalar change_shade(200, 60, 220);  // what changes, outside the cut
-const cv::Scalar cut_shade(40, 40, 255);      // what changes under the cut
-const cv::Scalar clear_colour(255, 220, 60);  // the cut to take instead
+const cv::Scalar cut_shade(40, 40, 255);         // what changes under the cut
+const cv::Scalar proposed_colour(255, 220, 60);  // the cut to take instead
 const cv::Scalar clear_cut_colour(90, 210, 90);
 
 // Where each close-up goes on a strip `width` wide, row after row; the
@@ -115,7 +114,7 @@ void draw_closeup(cv::Mat& sheet, const cv::Rect& cell, const cut_clearance& c,
   cv::resize(c.avoid(area), changes, size, 0, 0, cv::INTER_NEAREST);
   under((c.cut & area) - area.tl()).setTo(255);
   cv::resize(under, under, size, 0, 0, cv::INTER_NEAREST);
-  hatch(large, changes & ~under, change_shade);
+  hatch(large, changes & ~under, change_hatch);
   hatch(large, changes & under, cut_shade);
   const cv::Point corner = cell.tl() + cv::Point(0, header_height);
   large.copyTo(sheet(cv::Rect(corner, large.size())));
@@ -124,7 +123,7 @@ void draw_closeup(cv::Mat& sheet, const cv::Rect& cell, const cut_clearance& c,
   };
   const bool covered = !c.under.empty();
   cv::rectangle(sheet, on_sheet(c.cut), covered ? cut_shade : clear_cut_colour, 1);
-  if (c.clear) cv::rectangle(sheet, on_sheet(*c.clear), clear_colour, 1);
+  if (c.clear) cv::rectangle(sheet, on_sheet(*c.clear), proposed_colour, 1);
 
   cv::Point line = corner + cv::Point(0, large.rows + line_height);
   if (!covered) {
@@ -137,7 +136,7 @@ void draw_closeup(cv::Mat& sheet, const cv::Rect& cell, const cut_clearance& c,
   put_text(sheet, "cut covers " + parts, line, cut_shade);
   if (c.clear)
     put_text(sheet, (c.passes ? "clear cut " : "clear, fails: ") + rectangle_text(*c.clear),
-             line + cv::Point(0, line_height), clear_colour);
+             line + cv::Point(0, line_height), proposed_colour);
 }
 
 }  // namespace

@@ -18,6 +18,9 @@ namespace pitchlog {
 // the cut, and the clear cut check proposes where the cut covers a change.
 cv::Mat draw_contact_sheet(const check_report& report, const shot_set& shots);
 
+// The colour of what changes on the versus view, outside a cut.
+inline const cv::Scalar change_hatch(200, 60, 220);
+
 // Hatches `picture` where `changes` (a mask of its size) is set: diagonal
 // stripes of `colour` between stripes of the picture's own colours darkened,
 // which read as shading whatever those colours are.

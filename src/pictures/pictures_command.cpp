@@ -121,7 +121,7 @@ cv::Mat marked(const cv::Mat& game_picture, int zoom, const cv::Mat& changes, co
   if (!changes.empty()) {
     cv::Mat large;
     cv::resize(changes, large, picture.size(), 0, 0, cv::INTER_NEAREST);
-    hatch(picture, large, cv::Scalar(200, 60, 220));
+    hatch(picture, large, change_hatch);
   }
   const auto enlarged = [zoom](const cv::Rect& r) {
     return cv::Rect(r.x * zoom, r.y * zoom, r.width * zoom, r.height * zoom);
