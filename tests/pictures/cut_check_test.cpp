@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
-#include "pictures/pictures_command.h"
+#include "pictures/pictures_run.h"
 #include "practice/data_pictures.h"
 #include "practice/shots.h"
 #include "support/test_support.h"
@@ -24,20 +24,10 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::read_file;
 
-struct result {
-  int code;
-  std::string out;
-  std::string err;
-};
+using result = test_support::pictures_result;
 
-result run(std::vector<std::string> args) {
-  args.insert(args.begin(), "pitchlog-pictures");
-  std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::istringstream in;
-  std::ostringstream out, err;
-  const int code = pitchlog::run_pictures(static_cast<int>(argv.size()), argv.data(), in, out, err);
-  return {code, out.str(), err.str()};
+result run(const std::vector<std::string>& args) {
+  return test_support::run_pictures(args);
 }
 
 // The practice game's shots (with its cuts file) in shots/ and its own
