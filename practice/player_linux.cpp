@@ -36,7 +36,7 @@ struct play_options {
   seeded_game_options seeded;
   std::string scenario_path;
   std::string truth_path;
-  int slow = 1;  // game time runs this many times slower than the clock
+  double slow = 1.0;  // game time runs this many times slower than the clock
 };
 
 bool parse_options(int argc, char** argv, play_options& o, std::string& error) {
@@ -51,7 +51,7 @@ bool parse_options(int argc, char** argv, play_options& o, std::string& error) {
         } else if (flag == "--truth") {
           o.truth_path = value;
         } else if (flag == "--slow") {
-          ok = parse_number(value, o.slow) && o.slow >= 1 && o.slow <= 10;
+          ok = parse_number(value, o.slow) && o.slow >= 0.25 && o.slow <= 10;
         } else {
           return option_read::unknown;
         }
@@ -189,10 +189,9 @@ int run_play_command(int argc, char** argv) {
     const auto now = std::chrono::steady_clock::now();
     if (tick < now - frame_period) tick = now;  // fell behind: drop frames, keep the clock
     std::this_thread::sleep_until(tick);
-    const int64_t t = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now() - start)
-                          .count() /
-                      options.slow;
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - start;
+    const auto t = static_cast<int64_t>(elapsed.count() / options.slow);
     for (; next_truth < truth.size() && truth[next_truth].time_ms <= t; ++next_truth)
       if (truth_file.is_open()) truth_file << truth_line(truth[next_truth]) << '\n' << std::flush;
     if (t >= game.end_ms) break;

@@ -31,6 +31,13 @@ game_view view_of(std::string_view file_name) {
 std::vector<labelled_view> shot_views() {
   game_view other_count = view_of("低め.png");
   other_count.balls = 1;
+  // The left-hander is another pitcher than the right-hander, with his own
+  // name, as in a real game; no picture of data/ takes the name in.
+  const auto left_hander = [](std::string_view file_name) {
+    game_view view = view_of(file_name);
+    view.pitcher_name = "SUZUKI";
+    return view;
+  };
   return {
       {"title", view_of("タイトル画面・一部.png")},
       {"warning", view_of("警告画面・一部.png")},
@@ -40,8 +47,8 @@ std::vector<labelled_view> shot_views() {
       {"versus_other_count", other_count},
       {"take_back_right", view_of("投球テイクバックポーズ（右投手）・一部.png")},
       {"finish_right", view_of("投球フィニッシュポーズ（右投手）・一部.png")},
-      {"take_back_left", view_of("投球テイクバックポーズ（左投手）・一部.png")},
-      {"finish_left", view_of("投球フィニッシュポーズ（左投手）・一部.png")},
+      {"take_back_left", left_hander("投球テイクバックポーズ（左投手）・一部.png")},
+      {"finish_left", left_hander("投球フィニッシュポーズ（左投手）・一部.png")},
       {"field", view_of("グラウンド（フィールド）画面・一部.png")},
       {"time_out", view_of("タイム画面・一部.png")},
       {"scoreboard", view_of("スコアボード画面・一部.png")},
@@ -50,7 +57,7 @@ std::vector<labelled_view> shot_views() {
       {"inning_top", view_of("オモテ.png")},
       {"inning_bottom", view_of("ウラ.png")},
       {"hand_right", view_of("右投手.png")},
-      {"hand_left", view_of("左投手.png")},
+      {"hand_left", left_hander("左投手.png")},
   };
 }
 

@@ -21,7 +21,8 @@ struct labelled_view {
 };
 
 // Every label with the view it shows, in the order pitchlog-pictures asks
-// for them; the views the data/ pictures are cut from are those views.
+// for them; the views the data/ pictures are cut from are those views, but
+// for the left-hander's name, which none of the pictures takes in.
 std::vector<labelled_view> shot_views();
 
 // The view of one label; none for an unknown label.

@@ -3,10 +3,14 @@
 // KERNEL32 and loaded back with OpenCV, as every capture of pitchlog does.
 // Prints the median wall time in milliseconds of 60 captures after one that
 // warms up; exit code 1 when a capture cannot be loaded.
+//
+// With --period the captures keep pitchlog.exe's own 60 ms pause (the
+// system's Sleep), so the figure is the spacing of a burst's frames.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <string_view>
 #include <vector>
 
 #include <opencv2/core/utility.hpp>
@@ -14,11 +18,16 @@
 #include "control/capture/windows/gdi_grab.h"
 #include "screen/capture_frame.h"
 
-int main() {
+int main(int argc, char** argv) {
+  const bool period = argc == 2 && std::string_view(argv[1]) == "--period";
+  if (argc > 1 && !period) {
+    std::fputs("usage: capture-overhead.exe [--period]\n", stderr);
+    return 2;
+  }
   cv::setNumThreads(1);  // as pitchlog.exe
   pitchlog::platform p;
   pitchlog::fill_windows_platform(p, std::cerr);
-  p.pause = [](int) {};
+  if (!period) p.pause = [](int) {};
   constexpr int repeats = 60;
   std::vector<double> times;
   for (int i = 0; i <= repeats; ++i) {

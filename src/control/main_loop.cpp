@@ -124,11 +124,10 @@ void log_pitch(watcher& w, const platform& p, std::string time, pitch_type type,
   append_pitch_row(w.pitch_log, row, w.record, *p.error);
 }
 
-// Frames 3 to 11 tracked and released, the pitch classified, counted, logged
-// with the time it was caught at, and reported; the count panel is then read
-// afresh for the next pitch.
-void analyse_pitch(watcher& w, const platform& p, frame_burst& burst,
-                   const cv::Rect& search_region) {
+}  // namespace
+
+pitch_type analyse_pitch(watcher& w, const platform& p, frame_burst& burst,
+                         const cv::Rect& search_region) {
   ball_track track;
   const ball_position first = w.trigger.first_ball_position;
   track_ball(std::span<cv::Mat>(burst.frames).subspan(2), search_region, {first.x, first.y}, w.ball,
@@ -142,9 +141,8 @@ void analyse_pitch(watcher& w, const platform& p, frame_burst& burst,
   print_record_report(w.record, *p.console, w.report);
   end_report();
   w.scene.count_checked = false;
+  return type;
 }
-
-}  // namespace
 
 void take_lock(watcher& w, const lock_result& lock) {
   // The work images are made once per lock at most, and only while no burst

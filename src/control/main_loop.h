@@ -3,6 +3,7 @@
 // screens, catching and analysing each pitch, reporting, and waiting for the
 // pitch to end; and every way the run ends, with its exit code.
 #include <array>
+#include <string>
 
 #include <opencv2/core/mat.hpp>
 
@@ -29,6 +30,12 @@ void take_lock(watcher& w, const lock_result& lock);
 // sign that hit), and for a decided half a new pitcher and the pitch for him,
 // with the count flags of the scene loop.
 void count_identified_pitch(watcher& w, const pitch_identity& id);
+
+// Frames 3 to 11 of a kept burst tracked and released, the pitch classified,
+// counted, logged with the time the burst began, and reported; the count
+// panel is then read afresh for the next pitch. Returns the type it was named.
+pitch_type analyse_pitch(watcher& w, const platform& p, frame_burst& burst,
+                         const cv::Rect& search_region);
 
 // Captures until the finish pose of `hand` is gone from its end-of-pitch
 // region (only that hand's pose is matched). False when a capture cannot be

@@ -7,6 +7,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "pictures/cuts.h"
 #include "screen/game_area_locator.h"
 
 namespace pitchlog {
@@ -125,7 +126,39 @@ void add_lock_rows(const lock_search& s, int label, const check_report& report, 
   rows.push_back(fine);
 }
 
+// Where each versus-view picture lies on the shot it is cut from (its best
+// match inside the area it may be cut from), and what changes under it.
+void add_clearances(const picture_set& pictures, const shot_set& shots, check_report& report) {
+  report.changes = find_changing_parts(shots, *report.origin, report.game);
+  for (template_id id : versus_pictures) {
+    const cv::Mat& picture = pictures.pictures[static_cast<int>(id)];
+    const cv::Mat& shot = shots[picture_shot[static_cast<int>(id)]];
+    if (picture.empty() || shot.empty()) continue;
+    const cv::Rect area = cut_area(id, report.game);
+    const match_result m = match_template(shot, area + *report.origin, picture);
+    // A picture that cannot be matched is reported as such by its checks.
+    if (std::isnan(m.best_score)) continue;
+    const cv::Rect cut(area.tl() + m.best_location, picture.size());
+    report.clearances.push_back(
+        clear_of_changes(id, cut, report.changes, shots, *report.origin, report.game));
+  }
+}
+
 }  // namespace
+
+scored_check score_check(int check, int label, const cv::Mat& picture, const cv::Mat& shot,
+                         cv::Point origin, cv::Size game) {
+  const template_check& c = checks[check];
+  scored_check row = row_of(check, label, no_score);
+  row.region = check_region(c, origin, game);
+  // The same call as check_score, keeping where the best score lies.
+  const match_result m = match_template(shot, row.region, picture);
+  row.score = m.best_score;
+  if (!std::isnan(row.score))
+    row.best = cv::Rect(row.region.tl() + m.best_location, picture.size());
+  row.result = judge(row.want, row.score, c.threshold);
+  return row;
+}
 
 const char* check_name(int check) {
   return check_names[check];
@@ -229,21 +262,13 @@ check_report check_pictures(const picture_set& pictures, const shot_set& shots) 
       const template_check& c = checks[check];
       // The pitcher's name crop is pitchlog's own, not a picture of data/.
       if (!report.origin || static_cast<int>(c.id) >= data_picture_count) continue;
-      scored_check row = row_of(check, label, no_score);
-      row.region = check_region(c, *report.origin, report.game);
-      const cv::Mat& picture = pictures.pictures[static_cast<int>(c.id)];
-      // The same call as check_score, keeping where the best score lies.
-      const match_result m = match_template(shot, row.region, picture);
-      row.score = m.best_score;
-      if (std::isnan(row.score)) {
-        row.note = no_score_reason(pictures, c.id, row.region, shot);
-      } else {
-        row.best = cv::Rect(row.region.tl() + m.best_location, picture.size());
-      }
-      row.result = judge(row.want, row.score, c.threshold);
+      scored_check row = score_check(check, label, pictures.pictures[static_cast<int>(c.id)], shot,
+                                     *report.origin, report.game);
+      if (std::isnan(row.score)) row.note = no_score_reason(pictures, c.id, row.region, shot);
       report.rows.push_back(row);
     }
   }
+  if (report.origin) add_clearances(pictures, shots, report);
   return report;
 }
 
@@ -333,6 +358,14 @@ bool print_check_table(const check_report& report, std::ostream& out) {
     elsewhere += row.result == verdict::locks_elsewhere;
     close += is_close(row);
   }
+  int covered = 0;
+  for (const cut_clearance& c : report.clearances) {
+    if (c.under.empty()) continue;
+    out << "CUT OVER CHANGES: " << template_file_names[static_cast<int>(c.picture)] << ": "
+        << clearance_text(c, report.changes)
+        << (c.passes ? " (c takes it in cut --pick; or write it in the cuts file)" : "") << "\n";
+    ++covered;
+  }
   int unreadable = 0;
   for (const std::string& why : report.unreadable) {
     if (why.empty()) continue;
@@ -341,11 +374,12 @@ bool print_check_table(const check_report& report, std::ostream& out) {
   }
   if (!report.origin)
     out << "the game picture is not found on the versus shot, so no other check can be placed\n";
-  const bool pass = report.origin && missed + unintended + unmatched + elsewhere + unreadable == 0;
+  const bool pass =
+      report.origin && missed + unintended + unmatched + elsewhere + unreadable + covered == 0;
   out << (pass ? "pass: " : "FAIL: ") << hits << " intended hits, " << missed << " missed, "
       << unintended << " unintended hits, " << unmatched << " cannot be matched, " << elsewhere
-      << " locks elsewhere, " << unreadable << " cannot be read; " << close << " margins under "
-      << close_margin << "\n";
+      << " locks elsewhere, " << unreadable << " cannot be read, " << covered
+      << " cuts over changes; " << close << " margins under " << close_margin << "\n";
   return pass;
 }
 

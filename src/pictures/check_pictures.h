@@ -12,6 +12,7 @@
 #include <opencv2/core/mat.hpp>
 
 #include "control/templates/checks.h"
+#include "pictures/cut_clearance.h"
 #include "pictures/shot_folder.h"
 
 namespace pitchlog {
@@ -66,6 +67,10 @@ struct check_report {
   cv::Size game;                    // the size of 低め.png
   std::optional<cv::Point> origin;  // the game picture on the versus shot, as pitchlog locks it
   std::vector<scored_check> rows;   // every check on every shot, in table order
+  // What changes on the versus view, and how each versus-view picture's cut
+  // (where it lies on the shot it is cut from) stays clear of it.
+  changing_parts changes;
+  std::vector<cut_clearance> clearances;
   // Why a picture cannot be read, by template_id (empty when it can): pitchlog
   // refuses to start without any of its start-up pictures, matched or not.
   std::array<std::string, data_picture_count> unreadable;
@@ -74,16 +79,23 @@ struct check_report {
 // What a check must do on a shot (check: an index into `checks`).
 expectation expected(int check, const shot_label& label);
 
-// Locates the game on the versus shot and scores every check on every shot.
+// Locates the game on the versus shot, scores every check on every shot and
+// finds what changes under the cuts of the versus-view pictures.
 check_report check_pictures(const picture_set& pictures, const shot_set& shots);
+
+// Check `check` (an index into `checks`) of `picture` on the shot of `label`
+// for the game picture W x H (`game`) at `origin`, judged as the label wants.
+scored_check score_check(int check, int label, const cv::Mat& picture, const cv::Mat& shot,
+                         cv::Point origin, cv::Size game);
 
 // A short ASCII name of a check, for tables and the contact sheet.
 const char* check_name(int check);
 
 // Prints the table of intended hits with their margins, unintended hits,
-// close margins and pictures that cannot be matched or read, then one
-// summary line.
-// True when every intended check hits and no other does.
+// close margins and pictures that cannot be matched or read, a line for each
+// cut over a changing part, then one summary line.
+// True when every intended check hits, no other does and no cut covers what
+// changes.
 bool print_check_table(const check_report& report, std::ostream& out);
 
 }  // namespace pitchlog

@@ -8,6 +8,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "pictures/cuts.h"
+
 namespace pitchlog {
 
 namespace {
@@ -63,7 +65,91 @@ void put_text(cv::Mat& sheet, const std::string& text, cv::Point at, const cv::S
   cv::putText(sheet, text, at, cv::FONT_HERSHEY_SIMPLEX, font_scale, colour, 1, cv::LINE_AA);
 }
 
+// The close-ups of the cuts: each versus-view picture's cut area enlarged,
+// on the shot it is cut from, with what changes there hatched.
+constexpr int closeup_zoom = 2;
+constexpr int closeup_min_width = 150;
+constexpr int closeup_text_height = 2 * line_height + 6;
+const cv::Scalar cut_shade(40, 40, 255);         // what changes under the cut
+const cv::Scalar proposed_colour(255, 220, 60);  // the cut to take instead
+const cv::Scalar clear_cut_colour(90, 210, 90);
+
+// Where each close-up goes on a strip `width` wide, row after row; the
+// strip's height is the last element's bottom.
+std::vector<cv::Rect> closeup_cells(const check_report& report, int width, int& height) {
+  std::vector<cv::Rect> cells;
+  cv::Point at(gap, header_height);
+  int row_height = 0;
+  for (const cut_clearance& c : report.clearances) {
+    const cv::Size area = cut_area(c.picture, report.game).size() * closeup_zoom;
+    const cv::Size cell(std::max(area.width, closeup_min_width),
+                        header_height + area.height + closeup_text_height);
+    if (at.x > gap && at.x + cell.width > width) at = {gap, at.y + row_height + gap};
+    cells.emplace_back(at, cell);
+    row_height = std::max(row_height, cell.height);
+    at.x += cell.width + gap;
+  }
+  height = cells.empty() ? 0 : at.y + row_height + gap;
+  return cells;
+}
+
+// The name of the first check of a picture: the sheet's fonts have no kana.
+std::string picture_title(template_id id) {
+  for (int check = 0; check < check_count; ++check) {
+    if (checks[check].id == id) return check_name(check);
+  }
+  return {};
+}
+
+void draw_closeup(cv::Mat& sheet, const cv::Rect& cell, const cut_clearance& c,
+                  const check_report& report, const shot_set& shots) {
+  put_text(sheet, picture_title(c.picture), cell.tl() + cv::Point(0, 15), text_colour);
+  const cv::Rect area = cut_area(c.picture, report.game);
+  const cv::Mat game_picture =
+      shots[picture_shot[static_cast<int>(c.picture)]](cv::Rect(*report.origin, report.game));
+  // Enlarged, then hatched where it changes, in red under the cut.
+  const cv::Size size = area.size() * closeup_zoom;
+  cv::Mat large, changes, under = cv::Mat::zeros(area.size(), CV_8U);
+  cv::resize(game_picture(area), large, size, 0, 0, cv::INTER_NEAREST);
+  cv::resize(c.avoid(area), changes, size, 0, 0, cv::INTER_NEAREST);
+  under((c.cut & area) - area.tl()).setTo(255);
+  cv::resize(under, under, size, 0, 0, cv::INTER_NEAREST);
+  hatch(large, changes & ~under, change_hatch);
+  hatch(large, changes & under, cut_shade);
+  const cv::Point corner = cell.tl() + cv::Point(0, header_height);
+  large.copyTo(sheet(cv::Rect(corner, large.size())));
+  const auto on_sheet = [&](const cv::Rect& r) {
+    return cv::Rect(corner + (r.tl() - area.tl()) * closeup_zoom, r.size() * closeup_zoom);
+  };
+  const bool covered = !c.under.empty();
+  cv::rectangle(sheet, on_sheet(c.cut), covered ? cut_shade : clear_cut_colour, 1);
+  if (c.clear) cv::rectangle(sheet, on_sheet(*c.clear), proposed_colour, 1);
+
+  cv::Point line = corner + cv::Point(0, large.rows + line_height);
+  if (!covered) {
+    put_text(sheet, "cut clear of changes", line, clear_cut_colour);
+    return;
+  }
+  std::string parts;
+  for (const auto& [part, box] : c.under)
+    parts += (parts.empty() ? "" : ", ") + std::string(part_short_name(part));
+  put_text(sheet, "cut covers " + parts, line, cut_shade);
+  if (c.clear)
+    put_text(sheet, (c.passes ? "clear cut " : "clear, fails: ") + rectangle_text(*c.clear),
+             line + cv::Point(0, line_height), proposed_colour);
+}
+
 }  // namespace
+
+void hatch(cv::Mat& picture, const cv::Mat& changes, const cv::Scalar& colour) {
+  cv::Mat stripes(picture.size(), CV_8U);
+  for (int y = 0; y < stripes.rows; ++y) {
+    for (int x = 0; x < stripes.cols; ++x) stripes.at<uint8_t>(y, x) = (x + y) / 3 % 2 ? 0 : 255;
+  }
+  const cv::Mat dark = picture * 0.4;
+  dark.copyTo(picture, changes);
+  picture.setTo(colour, changes & stripes);
+}
 
 cv::Mat draw_contact_sheet(const check_report& report, const shot_set& shots) {
   const cv::Size game = report.game.empty() ? cv::Size(720, 480) : report.game;
@@ -71,8 +157,20 @@ cv::Mat draw_contact_sheet(const check_report& report, const shot_set& shots) {
   const int panel_lines = (picture.height - 4) / line_height;
   const cv::Size tile(picture.width + panel_width, header_height + picture.height);
   const int rows = (label_count + columns - 1) / columns;
-  cv::Mat sheet(gap + rows * (tile.height + gap), gap + columns * (tile.width + gap), CV_8UC3,
-                background);
+  const int width = gap + columns * (tile.width + gap);
+  const int tiles_height = gap + rows * (tile.height + gap);
+  int strip_height = 0;
+  const std::vector<cv::Rect> cells = closeup_cells(report, width, strip_height);
+  cv::Mat sheet(tiles_height + strip_height, width, CV_8UC3, background);
+  if (!cells.empty()) {
+    put_text(sheet,
+             "the cuts of the versus-view pictures, each on its own shot: what changes while it "
+             "must match is hatched (red under the cut), a cut clear of it in blue",
+             cv::Point(gap, tiles_height + 15), text_colour);
+    for (size_t i = 0; i < cells.size(); ++i)
+      draw_closeup(sheet, cells[i] + cv::Point(0, tiles_height), report.clearances[i], report,
+                   shots);
+  }
 
   for (int label = 0; label < label_count; ++label) {
     const cv::Point corner(gap + (label % columns) * (tile.width + gap),

@@ -1,5 +1,6 @@
 #include "pictures/pictures_command.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -12,8 +13,10 @@
 #include <opencv2/imgproc.hpp>
 
 #include "control/capture/desktop_platform.h"
+#include "pictures/changing_parts.h"
 #include "pictures/check_pictures.h"
 #include "pictures/contact_sheet.h"
+#include "pictures/cut_clearance.h"
 #include "pictures/cut_pictures.h"
 #include "pictures/cuts.h"
 #include "pictures/pick_windows.h"
@@ -55,8 +58,10 @@ cut DIR --out DATA [--game X,Y,W,H] [--cuts FILE] [--pick]
     shot. Every other picture is cut at its rectangle of the cuts file (FILE,
     by default DIR/cuts.json; written with the defaults, each search region
     less 3 pixels a side, when missing), or dragged one by one with --pick (c
-    keeps the current one). A cut must lie inside the region pitchlog
-    searches its picture in. The cuts file is JSON, in game-picture pixels:
+    keeps the current one, or the clear cut check proposes where the current
+    one covers what changes; the hatching shows what changes). A cut must lie
+    inside the region pitchlog searches its picture in. The cuts file is
+    JSON, in game-picture pixels:
       {"game": [X, Y, W, H],
        "cuts": [{"picture": "タイム画面・一部.png", "cut": [x, y, w, h]}, ...]}
 
@@ -65,11 +70,17 @@ check DATA DIR [--sheet FILE.png]
     score its captures (the same regions, thresholds and matcher; the game is
     located on the versus shot as pitchlog locates it) and prints one table:
     each intended hit with its margin over the threshold, each unintended hit,
-    each margin under 0.05 and each picture that cannot be matched. --sheet
-    draws every shot with the regions and scores on it.
+    each margin under 0.05 and each picture that cannot be matched. It then
+    compares the versus shots and names each picture whose cut covers what
+    changes while it must still match (the inning sign, the hand sign, the
+    pitcher's name, the count lamps, the pose, the ball's flight area), with
+    the largest cut clear of it that passes the picture's checks. --sheet
+    draws every shot with the regions and scores on it, and each versus-view
+    cut with what changes under it hatched.
 
-Exit status: 0 done (check: every intended check hits and no other does),
-1 check found a misfire or shoot's input ended, 2 bad input.
+Exit status: 0 done (check: every intended check hits, no other does and no
+cut covers what changes), 1 check found a misfire or shoot's input ended,
+2 bad input.
 
 The labels of a shot folder (DIR/LABEL.png, each a whole desktop showing the
 game at the same place):
@@ -101,10 +112,17 @@ int zoom_of(cv::Size game) {
   return game.width <= 800 && game.height <= 600 ? 2 : 1;
 }
 
-// The game picture of a shot, enlarged, with the area and the cut drawn on it.
-cv::Mat marked(const cv::Mat& game_picture, int zoom, const cv::Rect& area, const cv::Rect& cut) {
+// The game picture of a shot, enlarged, with what changes there hatched (an
+// empty mask: nothing), the area and the cut drawn on it.
+cv::Mat marked(const cv::Mat& game_picture, int zoom, const cv::Mat& changes, const cv::Rect& area,
+               const cv::Rect& cut) {
   cv::Mat picture;
   cv::resize(game_picture, picture, cv::Size(), zoom, zoom, cv::INTER_NEAREST);
+  if (!changes.empty()) {
+    cv::Mat large;
+    cv::resize(changes, large, picture.size(), 0, 0, cv::INTER_NEAREST);
+    hatch(picture, large, change_hatch);
+  }
   const auto enlarged = [zoom](const cv::Rect& r) {
     return cv::Rect(r.x * zoom, r.y * zoom, r.width * zoom, r.height * zoom);
   };
@@ -113,9 +131,15 @@ cv::Mat marked(const cv::Mat& game_picture, int zoom, const cv::Rect& area, cons
   return picture;
 }
 
-// Drags every cut in turn; a cancelled drag keeps the cut it had.
+// Drags every cut in turn; a cancelled drag keeps the cut it had, or, where
+// that cut covers what changes on the versus view, the clear cut check
+// would propose.
 void pick_cuts(const shot_set& shots, const cv::Rect& game, const rectangle_drag& drag,
                std::array<cv::Rect, data_picture_count>& cuts, std::ostream& out) {
+  const changing_parts changes = find_changing_parts(shots, game.tl(), game.size());
+  const auto clearance = [&](template_id id, const cv::Rect& cut) {
+    return clear_of_changes(id, cut, changes, shots, game.tl(), game.size());
+  };
   int n = 0;
   for (int i = 0; i < data_picture_count; ++i) {
     const auto id = static_cast<template_id>(i);
@@ -127,12 +151,24 @@ void pick_cuts(const shot_set& shots, const cv::Rect& game, const rectangle_drag
     const cv::Mat game_picture = shots[picture_shot[i]](game);
     const std::string name(template_file_names[i]);
     const cv::Rect area = cut_area(id, game.size());
+    const bool versus_picture =
+        std::find(versus_pictures.begin(), versus_pictures.end(), id) != versus_pictures.end();
+    cv::Mat hatched;
+    if (versus_picture) {
+      const cut_clearance c = clearance(id, cuts[i]);
+      hatched = c.avoid;
+      if (!c.under.empty()) {
+        out << name << ": " << clearance_text(c, changes) << std::endl;
+        if (c.clear && c.passes) cuts[i] = *c.clear;
+      }
+    }
     out << name << ": drag its cut inside the orange region " << rectangle_text(area) << " of the "
-        << shot_labels[picture_shot[i]].name << " shot (c keeps " << rectangle_text(cuts[i]) << ")"
-        << std::endl;
+        << shot_labels[picture_shot[i]].name << " shot"
+        << (hatched.empty() ? "" : ", clear of the hatching") << " (c keeps "
+        << rectangle_text(cuts[i]) << ")" << std::endl;
     for (;;) {
       const int zoom = zoom_of(game.size());
-      std::optional<cv::Rect> r = drag(title, marked(game_picture, zoom, area, cuts[i]));
+      std::optional<cv::Rect> r = drag(title, marked(game_picture, zoom, hatched, area, cuts[i]));
       if (!r) break;
       // Every game pixel the dragged rectangle touches.
       const cv::Point tl(r->x / zoom, r->y / zoom);
@@ -144,6 +180,10 @@ void pick_cuts(const shot_set& shots, const cv::Rect& game, const rectangle_drag
       }
       cuts[i] = *r;
       out << "  " << rectangle_text(*r) << std::endl;
+      if (versus_picture) {
+        const cut_clearance c = clearance(id, *r);
+        if (!c.under.empty()) out << "  " << clearance_text(c, changes) << std::endl;
+      }
       break;
     }
   }

@@ -15,13 +15,18 @@ const std::array<shot_label, label_count> shot_labels = {{
   {"title", "the title screen", title},
   {"warning", "the warning screen", warning},
   {"play_ball", "the play-ball screen at the start of a game", -1},
-  {"versus", "the pitcher-versus-batter view at no balls, no strikes; the pitcher standing set",
-   versus, c::no_ball_no_strike},
-  {"versus_two_strikes", "the versus view at two strikes (any balls); the pitcher standing set",
-   versus, c::two_strikes},
+  {"versus",
+   "the pitcher-versus-batter view at no balls, no strikes in the top half of an inning; the "
+   "pitcher standing set",
+   versus, c::no_ball_no_strike, p::set, s::unknown, s::right},
+  {"versus_two_strikes",
+   "the versus view at two strikes (any balls), in the top half like versus, so that only the "
+   "count differs; the pitcher set",
+   versus, c::two_strikes, p::set, s::unknown, s::right},
   {"versus_other_count",
-   "the versus view at one ball, no strikes (or any count but 0-0 and two strikes); the pitcher set",
-   versus, c::neither},
+   "the versus view at one ball, no strikes (or any count but 0-0 and two strikes), in the top "
+   "half like versus; the pitcher set",
+   versus, c::neither, p::set, s::unknown, s::right},
   {"take_back_right", "a right-handed pitcher's take-back, the arm drawn back before the throw",
    versus, c::unknown, p::take_back, s::right},
   {"finish_right", "a right-handed pitcher's finish pose, the follow-through as the ball leaves",
@@ -35,15 +40,22 @@ const std::array<shot_label, label_count> shot_labels = {{
   {"scoreboard", "the scoreboard", scoreboard},
   {"opponent_time_out_wait", "the screen that waits for the opponent's time-out", opponent_wait},
   {"game_set", "the game-set screen", game_set},
-  {"inning_top", "the versus view in the top half of an inning (its inning sign); the pitcher set",
-   versus, c::unknown, p::set, s::unknown, s::right},
+  {"inning_top",
+   "the versus view in the top half of an inning (its inning sign) at no balls, no strikes like "
+   "inning_bottom, so that only the sign differs; the pitcher set",
+   versus, c::no_ball_no_strike, p::set, s::unknown, s::right},
   {"inning_bottom",
-   "the versus view in the bottom half of an inning (its inning sign); the pitcher set",
-   versus, c::unknown, p::set, s::unknown, s::left},
-  {"hand_right", "the versus view with a right-handed pitcher (his hand sign); the pitcher set",
-   versus, c::unknown, p::set, s::right, s::unknown, s::right},
-  {"hand_left", "the versus view with a left-handed pitcher (his hand sign); the pitcher set",
-   versus, c::unknown, p::set, s::left, s::unknown, s::left},
+   "the versus view in the bottom half of an inning (its inning sign) at no balls, no strikes "
+   "like inning_top, so that only the sign differs; the pitcher set",
+   versus, c::no_ball_no_strike, p::set, s::unknown, s::left},
+  {"hand_right",
+   "the versus view with a right-handed pitcher (his hand sign) at no balls, no strikes like "
+   "hand_left, so that only the pitcher differs; the pitcher set",
+   versus, c::no_ball_no_strike, p::set, s::right, s::unknown, s::right},
+  {"hand_left",
+   "the versus view with a left-handed pitcher (his hand sign) at no balls, no strikes like "
+   "hand_right, so that only the pitcher differs; the pitcher set",
+   versus, c::no_ball_no_strike, p::set, s::left, s::unknown, s::left},
 }};
 
 // The label of the shot each picture is cut from, in template_id order.

@@ -12,29 +12,8 @@
 namespace pitchlog {
 namespace {
 
-// Every literal of the report, in UTF-8; the file gets them as code page 932.
-struct report_texts {
-  std::string_view team_header[2];  // indexed by team
-  std::string_view pitcher_header[pitchers_per_team];
-  std::string_view situation_header[situation_count];
-  std::string_view type_label[pitch_type_count];  // each followed by a value
-  std::string_view line_end;                      // after the last value
-};
-
-constexpr report_texts texts = {
-    {"[先攻チームの投手の配球記録]", "[後攻チームの投手の配球記録]"},
-    {"[１人目の投手]", "[２人目の投手]", "[３人目の投手]", "[４人目の投手]", "[５人目の投手]"},
-    {"[すべて]", "[初球]", "[２ストライク後]", "[ストレートの後]", "[カーブの後]", "[フォークの後]",
-     "[シュートの後]"},
-    {"ストレート：", "%,カーブ：", "%,フォーク：", "%,シュート："},
-    "%",
-};
-
 // Printed in place of a percentage whose situation has no pitches yet.
 constexpr std::string_view no_pitches = "-";
-
-// The teams in the order they are reported.
-constexpr team report_order[] = {team::batting_second, team::batting_first};
 
 // One line to the console, then the same line to the file; each flushed.
 void write_line(std::ostream& console, std::ostream& file, std::string_view utf8) {
@@ -46,46 +25,21 @@ void write_empty_lines(std::ostream& out, int count) {
   for (int i = 0; i < count; ++i) out << std::endl;
 }
 
-double denominator(const pitcher_record& p, int s) {
-  switch (static_cast<situation>(s)) {
-    case situation::all_pitches:
-      return static_cast<double>(p.pitch_count);
-    case situation::first_pitch:
-      return static_cast<double>(p.first_pitch_count);
-    case situation::two_strikes:
-      return static_cast<double>(p.two_strike_count);
-    default:
-      return p.after_total[s - static_cast<int>(situation::after_straight)];
-  }
-}
-
-// The percentage rounded half up, written as a default-formatted stream
-// writes a double (general notation, six significant digits).
-void append_percentage(std::string& line, double count, double total) {
-  if (!(total > 0.0)) {
-    line += no_pitches;
-    return;
-  }
-  const double value = std::floor(count / total * 100.0 + 0.5);
-  char digits[32];
-  const auto end =
-      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 6).ptr;
-  line.append(digits, end);
-}
-
 void write_pitcher_block(std::ostream& console, std::ostream& file, const pitcher_record& p,
                          int slot) {
-  write_line(console, file, texts.pitcher_header[slot]);
+  write_line(console, file, report_pitcher_headers[slot]);
   std::string line;
   for (int s = 0; s < situation_count; ++s) {
-    write_line(console, file, texts.situation_header[s]);
-    const double total = denominator(p, s);
+    write_line(console, file, report_situation_headers[s]);
+    // "ストレート：40%,カーブ：20%,フォーク：20%,シュート：20%"
     line.clear();
     for (int t = 0; t < pitch_type_count; ++t) {
-      line += texts.type_label[t];
-      append_percentage(line, p.type_count[s][t], total);
+      if (t > 0) line += "%,";
+      line += report_type_names[t];
+      line += "：";
+      line += report_percentage(p, static_cast<situation>(s), static_cast<pitch_type>(t));
     }
-    line += texts.line_end;
+    line += '%';
     write_line(console, file, line);
   }
   write_line(console, file, {});
@@ -100,6 +54,32 @@ bool block_due(const team_record& tr) {
 
 }  // namespace
 
+double situation_total(const pitcher_record& p, situation s) {
+  switch (s) {
+    case situation::all_pitches:
+      return static_cast<double>(p.pitch_count);
+    case situation::first_pitch:
+      return static_cast<double>(p.first_pitch_count);
+    case situation::two_strikes:
+      return static_cast<double>(p.two_strike_count);
+    default:
+      return p.after_total[static_cast<int>(s) - static_cast<int>(situation::after_straight)];
+  }
+}
+
+// The percentage rounded half up, written as a default-formatted stream
+// writes a double (general notation, six significant digits).
+std::string report_percentage(const pitcher_record& p, situation s, pitch_type t) {
+  const double total = situation_total(p, s);
+  if (!(total > 0.0)) return std::string(no_pitches);
+  const double count = p.type_count[static_cast<int>(s)][static_cast<int>(t)];
+  const double value = std::floor(count / total * 100.0 + 0.5);
+  char digits[32];
+  const auto end =
+      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 6).ptr;
+  return std::string(digits, end);
+}
+
 bool open_report_file(report_state& report) {
   report.file.open(report_file_name, std::ios::out | std::ios::trunc);
   return report.file.is_open();
@@ -110,9 +90,9 @@ void close_report_file(report_state& report) {
 }
 
 void print_record_report(const pitch_record& record, std::ostream& console, report_state& report) {
-  for (team t : report_order) {
+  for (team t : report_team_order) {
     const team_record& tr = record.teams[static_cast<int>(t)];
-    write_line(console, report.file, texts.team_header[static_cast<int>(t)]);
+    write_line(console, report.file, report_team_headers[static_cast<int>(t)]);
     if (block_due(tr))
       write_pitcher_block(console, report.file, tr.pitchers[tr.pitcher_slot], tr.pitcher_slot);
   }

@@ -2,17 +2,19 @@
 // game's own cut rectangles gives its data/ byte for byte and check passes;
 // spoiled pictures fail check by name; bad input ends in one line and leaves
 // data/ as it was.
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
-#include "pictures/pictures_command.h"
+#include "pictures/pictures_run.h"
 #include "practice/data_pictures.h"
 #include "practice/shots.h"
 #include "support/test_support.h"
@@ -22,20 +24,10 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::read_file;
 
-struct result {
-  int code;
-  std::string out;
-  std::string err;
-};
+using result = test_support::pictures_result;
 
-result run(std::vector<std::string> args) {
-  args.insert(args.begin(), "pitchlog-pictures");
-  std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::istringstream in;
-  std::ostringstream out, err;
-  const int code = pitchlog::run_pictures(static_cast<int>(argv.size()), argv.data(), in, out, err);
-  return {code, out.str(), err.str()};
+result run(const std::vector<std::string>& args) {
+  return test_support::run_pictures(args);
 }
 
 // The practice game's shots (with its cuts file) in shots/ and its own
@@ -74,9 +66,9 @@ struct spoiled {
   const char* what;
   // Spoils a copy of data/ (first) or of the shots (second).
   std::function<void(const fs::path& data, const fs::path& shots)> spoil;
-  const char* picture;
-  const char* shot;
-  const char* verdict;
+  // What the line that reports it holds, in this order, the first at its
+  // start: the picture, the shot and the verdict of a table row.
+  std::array<const char*, 3> line;
 };
 
 const spoiled spoiled_cases[] = {
@@ -87,30 +79,31 @@ const spoiled spoiled_cases[] = {
        cv::imwrite((data / "０ボール０ストライク.png").string(),
                    game_of(shots / "versus.png")(cv::Rect(2, 19, 56, 38)));
      },
-     "０ボール０ストライク.png", "versus_other_count", "UNINTENDED HIT"},
+     {"０ボール０ストライク.png", "versus_other_count", "UNINTENDED HIT"}},
     {"a flat picture",
      [](const fs::path& data, const fs::path&) {
        cv::imwrite((data / "タイム画面・一部.png").string(),
                    cv::Mat(40, 60, CV_8UC3, cv::Scalar(20, 120, 200)));
      },
-     "タイム画面・一部.png", "time_out", "CANNOT BE MATCHED"},
+     {"タイム画面・一部.png", "time_out", "CANNOT BE MATCHED"}},
     // 110 x 100 fits the trigger's region but not the end wait's 120 x 90.
     {"a picture larger than one of its regions",
      [](const fs::path& data, const fs::path& shots) {
        cv::imwrite((data / "投球フィニッシュポーズ（右投手）・一部.png").string(),
                    game_of(shots / "finish_right.png")(cv::Rect(290, 150, 110, 100)));
      },
-     "投球フィニッシュポーズ（右投手）・一部.png", "finish_right", "CANNOT BE MATCHED: 110 x 100"},
+     {"投球フィニッシュポーズ（右投手）・一部.png", "finish_right",
+      "CANNOT BE MATCHED: 110 x 100"}},
     // pitchlog does not start without it, though it never matches it.
     {"a missing picture",
      [](const fs::path& data, const fs::path&) { fs::remove(data / "ボールカウント.png"); },
-     "CANNOT BE READ", "ボールカウント.png is missing", ""},
+     {"CANNOT BE READ: ", "ボールカウント.png", " is missing"}},
     {"a shot without the game on it",
      [](const fs::path&, const fs::path& shots) {
        cv::imwrite((shots / "field.png").string(),
                    practice::desktop_picture(practice::shot_layout(), std::nullopt));
      },
-     "グラウンド（フィールド）画面・一部.png", "field", "MISSES"},
+     {"グラウンド（フィールド）画面・一部.png", "field", "MISSES"}},
 };
 
 // The spoils touch different pictures and shots, so one check finds them all,
@@ -125,10 +118,15 @@ TEST(pictures, a_spoiled_picture_fails_the_check_by_name_and_shot) {
     bool named = false;
     std::istringstream lines(check.out);
     for (std::string line; std::getline(lines, line);) {
-      named = named || (line.rfind(s.picture, 0) == 0 && line.find(s.shot) != std::string::npos &&
-                        line.find(s.verdict) != std::string::npos);
+      // Where the next piece may start; npos once one is not found.
+      std::size_t from = line.starts_with(s.line[0]) ? 0 : std::string::npos;
+      for (const std::string_view piece : s.line) {
+        const std::size_t at = from == std::string::npos ? from : line.find(piece, from);
+        from = at == std::string::npos ? at : at + piece.size();
+      }
+      named = named || from != std::string::npos;
     }
-    EXPECT_TRUE(named) << "no line names " << s.picture << " on " << s.shot << " with " << s.verdict
+    EXPECT_TRUE(named) << "no line holds " << s.line[0] << ", " << s.line[1] << ", " << s.line[2]
                        << ":\n"
                        << check.out;
   }

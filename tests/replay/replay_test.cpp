@@ -5,10 +5,13 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -74,7 +77,11 @@ struct recording {
   const char* name;
   const char* file;
   const char* arguments;  // of practice-game record beyond seed, innings, truth, out
-  bool lossless;
+  // The least share of the pitches thrown that must be recorded and named as
+  // thrown; 1 (a lossless video): every one, and text.txt the expected reports.
+  // The H.264 recordings give every pitch too, but a lossy encoder of another
+  // version may blur a ball away: at most a fifth may be lost.
+  double least_as_thrown;
 };
 void PrintTo(const recording& r, std::ostream* os) {
   *os << r.name;
@@ -97,45 +104,58 @@ TEST_P(replay_of, reports_every_pitch_as_thrown) {
   const process_result check =
       run(dir.path(), "practice-game' expect --truth truth.jsonl --report text.txt");
   std::printf("[ replay   ] %s: %s", rec.name, check.out.c_str());
-  const practice::report_check c = practice::check_reports(
-      truth_in(dir.path() / "truth.jsonl"), test_support::read_file(dir.path() / "text.txt"));
-  if (rec.lossless || c.recorded == c.thrown) {
-    EXPECT_EQ(c.recorded, c.thrown);
-    EXPECT_EQ(c.as_thrown, c.thrown);
+  const std::vector<practice::truth_pitch> truth = truth_in(dir.path() / "truth.jsonl");
+  const practice::report_check c =
+      practice::check_reports(truth, test_support::read_file(dir.path() / "text.txt"));
+  const int least = static_cast<int>(std::ceil(rec.least_as_thrown * c.thrown));
+  EXPECT_GT(c.thrown, 0);
+  EXPECT_LE(c.recorded, c.thrown) << "a pitch recorded twice";
+  EXPECT_GE(c.as_thrown, least) << c.first_difference;
+  if (rec.least_as_thrown == 1.0) {
     EXPECT_TRUE(c.identical) << c.first_difference;
   }
 
-  // One header, then a row for each report, in the order of the pitches.
+  // One header, then a row for each report, in the order of the pitches, each
+  // the pitch whose finish pose appeared within the second before it was
+  // caught.
   const std::vector<std::string> rows =
       lines_of(test_support::read_file(dir.path() / "pitches.csv"));
   ASSERT_FALSE(rows.empty());
-  EXPECT_EQ(fields_of(rows[0]).at(0), "run");
-  ASSERT_EQ(static_cast<int>(rows.size()) - 1, c.recorded);
-  if (!rec.lossless) return;
-  const std::vector<practice::truth_pitch> truth = truth_in(dir.path() / "truth.jsonl");
-  for (std::size_t i = 1; i < rows.size(); ++i) {
-    const std::vector<std::string> f = fields_of(rows[i]);
-    const practice::truth_pitch& p = truth.at(i - 1);
-    SCOPED_TRACE(rows[i]);
-    ASSERT_EQ(f.size(), 30u);
-    EXPECT_EQ(f[0], fields_of(rows[1])[0]);  // one run
-    // Caught while the finish pose shows: within a second of its appearance.
-    EXPECT_GE(video_ms(f[1]), p.time_ms);
-    EXPECT_LT(video_ms(f[1]), p.time_ms + 1000);
-    EXPECT_EQ(f[2], "1");
-    EXPECT_EQ(f[3], p.inning_half == practice::half::top ? "top" : "bottom");
-    EXPECT_EQ(f[5], std::to_string(p.pitcher_slot + 1));
-    EXPECT_EQ(f[6], p.pitcher_hand == practice::hand::left ? "left" : "right");
-    EXPECT_EQ(f[9], practice::type_name(p.type));
+  EXPECT_EQ(rows[0], pitchlog::pitch_log_header);
+  const std::vector<std::string> header = fields_of(rows[0]);
+  std::map<std::string, std::size_t> column;
+  for (const char* name : {"run", "time", "game", "half", "pitcher", "hand", "type"}) {
+    const auto at = std::find(header.begin(), header.end(), name);
+    ASSERT_NE(at, header.end()) << "no column " << name << " in " << rows[0];
+    column[name] = static_cast<std::size_t>(at - header.begin());
   }
+  ASSERT_EQ(static_cast<int>(rows.size()) - 1, c.recorded);
+  std::size_t next = 0;  // the first truth pitch the next row may be
+  int rows_as_thrown = 0;
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    SCOPED_TRACE(rows[i]);
+    const std::vector<std::string> f = fields_of(rows[i]);
+    ASSERT_EQ(f.size(), header.size());
+    const int64_t caught = video_ms(f[column["time"]]);
+    while (next < truth.size() && truth[next].time_ms + 1000 <= caught) ++next;
+    ASSERT_TRUE(next < truth.size() && truth[next].time_ms <= caught) << "no pitch was thrown then";
+    const practice::truth_pitch& p = truth[next++];
+    EXPECT_EQ(f[column["run"]], fields_of(rows[1])[column["run"]]);  // one run
+    EXPECT_EQ(f[column["game"]], "1");
+    EXPECT_EQ(f[column["half"]], p.inning_half == practice::half::top ? "top" : "bottom");
+    EXPECT_EQ(f[column["pitcher"]], std::to_string(p.pitcher_slot + 1));
+    EXPECT_EQ(f[column["hand"]], p.pitcher_hand == practice::hand::left ? "left" : "right");
+    rows_as_thrown += f[column["type"]] == practice::type_name(p.type);
+  }
+  EXPECT_GE(rows_as_thrown, least);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     recordings, replay_of,
-    testing::Values(recording{"FFV1 720x480, the game alone", "game.mkv", "--codec ffv1", true},
-                    recording{"H.264 720x480, the game alone", "game.mp4", "--codec h264", false},
+    testing::Values(recording{"FFV1 720x480, the game alone", "game.mkv", "--codec ffv1", 1.0},
+                    recording{"H.264 720x480, the game alone", "game.mp4", "--codec h264", 0.8},
                     recording{"H.264 1920x1080 desktop, the game at (601, 299)", "desk.mp4",
-                              "--codec h264 --size 1920x1080 --x 601 --y 299", false}),
+                              "--codec h264 --size 1920x1080 --x 601 --y 299", 0.8}),
     [](const auto& info) { return "case_" + std::to_string(info.index); });
 
 enum class input { missing, not_a_video, cut_short };

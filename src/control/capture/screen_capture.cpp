@@ -72,7 +72,9 @@ bool write_capture_bmp_top_down(int32_t width, int32_t height, const uint8_t* pi
 
 capture_status capture_screen(const platform& p) {
   screen_grab grab;
-  const bool grabbed = p.grab_screen(grab);
+  // A grab of no pixels is no grab: nothing that writing again could mend.
+  const bool grabbed =
+      p.grab_screen(grab) && grab.width > 0 && grab.height > 0 && grab.pixels != nullptr;
   const bool written =
       grabbed && (grab.top_down ? write_capture_bmp_top_down(grab.width, grab.height, grab.pixels)
                                 : write_capture_bmp(grab.width, grab.height, grab.pixels));

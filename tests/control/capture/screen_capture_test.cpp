@@ -169,7 +169,7 @@ TEST_P(top_down_rows, give_the_same_file_as_bottom_up_rows) {
     return true;
   };
   p.pause = [](int) {};
-  capture_screen(p);
+  EXPECT_EQ(capture_screen(p), capture_status::written);
   EXPECT_TRUE(read_file("capture.bmp") == expected) << "capture_screen";
 }
 
@@ -243,12 +243,14 @@ TEST(capture_file, a_write_cut_short_removes_the_file) {
   }
 }
 
-// capture_screen with a fake grab: what is left in capture.bmp, and the pause.
+// capture_screen with a fake grab: what it says, what is left in
+// capture.bmp, and the pause.
 struct grab_case {
   const char* name;
   bool grab_ok;
   int32_t width, height;
-  bool file_expected;
+  bool capture_is_a_folder;  // so that no file can be written
+  capture_status expected;
 };
 
 void PrintTo(const grab_case& c, std::ostream* os) {
@@ -260,7 +262,11 @@ class capture_screen_outcome : public ::testing::TestWithParam<grab_case> {};
 TEST_P(capture_screen_outcome, leaves_only_a_fresh_picture_and_always_pauses) {
   const grab_case c = GetParam();
   test_support::scoped_work_dir dir;
-  std::ofstream("capture.bmp") << "an old picture";
+  if (c.capture_is_a_folder) {
+    fs::create_directory("capture.bmp");
+  } else {
+    std::ofstream("capture.bmp") << "an old picture";
+  }
   const std::vector<uint8_t> pixels(static_cast<size_t>(bmp_stride(4)) * 3, 0x5A);
   std::vector<int> pauses;
   int grabs = 0;
@@ -272,19 +278,22 @@ TEST_P(capture_screen_outcome, leaves_only_a_fresh_picture_and_always_pauses) {
   };
   p.pause = [&](int ms) { pauses.push_back(ms); };
 
-  capture_screen(p);
+  EXPECT_EQ(capture_screen(p), c.expected);
+  const bool file_expected = c.expected == capture_status::written;
   EXPECT_EQ(grabs, 1);
   EXPECT_EQ(pauses, std::vector<int>{60});
-  EXPECT_EQ(fs::exists("capture.bmp"), c.file_expected);
-  if (c.file_expected) {
+  EXPECT_EQ(fs::is_regular_file("capture.bmp"), file_expected);
+  if (file_expected) {
     EXPECT_EQ(colour_load("capture.bmp").size(), cv::Size(4, 3));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(grabs, capture_screen_outcome,
-                         ::testing::Values(grab_case{"grabbed", true, 4, 3, true},
-                                           grab_case{"grab_failed", false, 4, 3, false},
-                                           grab_case{"grab_of_no_pixels", true, 0, 0, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    grabs, capture_screen_outcome,
+    ::testing::Values(grab_case{"grabbed", true, 4, 3, false, capture_status::written},
+                      grab_case{"grab_failed", false, 4, 3, false, capture_status::no_grab},
+                      grab_case{"grab_of_no_pixels", true, 0, 0, false, capture_status::no_grab},
+                      grab_case{"write_failed", true, 4, 3, true, capture_status::file_failed}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The X11 grab's change reports on a private Xvfb: after a grab the screen is
-// unchanged until anything is drawn, on the root or in any window.
+// unchanged until anything is drawn, on the root or in any window, and a grab
+// after a change is current again.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -42,6 +43,7 @@ TEST(x11_change_reports, a_grab_is_current_until_anything_is_drawn) {
        },
        true, false},
       {"reported until the next grab", [] {}, false, false},
+      {"nothing drawn since the grab after it", [] {}, true, true},
       {"a window mapped", [&] { window = x11_window::show(display, 100, 80, 60, 40, 0xFF0000); },
        true, false},
       {"a window drawn in", [&] { x11_window::fill(*window, 0x00FF00); }, true, false},

@@ -5,10 +5,12 @@
 // pitchlog is made for. text.txt and the console are checked against the
 // reports built from the game's truth log.
 //
-// Wine's GDI grab of the X screen takes about 55 ms at this size (Windows'
-// takes a few), which stretches pitchlog.exe's 60 ms capture cycle to about
-// twice its length, more on a busy machine; the game plays at a third of its
-// speed, so that bursts fall on the ball as on Windows.
+// A burst's frames are spaced by one capture: the grab, capture.bmp written
+// and loaded, and the 60 ms pause. Wine's GDI grab of the X screen takes
+// longer than a native grab, by how much depends on the machine and its load,
+// so each test measures both capture periods on its display first and plays
+// the game slower by their ratio: a burst then spans as much game time as a
+// native pitchlog's does on this machine.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -23,12 +25,14 @@
 #include <functional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "control/capture/desktop_platform.h"
+#include "control/capture/shift_jis.h"
 #include "end_to_end/x11_keys.h"
 #include "practice/expected_report.h"
+#include "screen/capture_frame.h"
 #include "support/test_support.h"
 
 namespace {
@@ -79,6 +83,22 @@ std::vector<practice::truth_pitch> read_truth(const fs::path& path) {
     if (p) truth.push_back(*p);
   }
   return truth;
+}
+
+// The median of 60 captures of the native pitchlog's capture path on the
+// display DISPLAY names, each with its pause, after one that warms up.
+double native_capture_period_ms() {
+  std::ostream& quiet = pitchlog::discard_stream();
+  const pitchlog::platform p = pitchlog::desktop_platform(quiet, quiet);
+  std::vector<double> times;
+  for (int i = 0; i <= 60; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    if (pitchlog::capture_frame(p).empty()) return -1;
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    if (i > 0) times.push_back(took.count());
+  }
+  std::sort(times.begin(), times.end());
+  return (times[29] + times[30]) / 2;
 }
 
 // text.txt byte for byte the reports expected for `truth` with Windows line
@@ -145,6 +165,30 @@ class pitchlog_exe : public ::testing::Test {
       if (code == -1) kill_group(boot);
       ASSERT_EQ(code, 0) << "wineboot -i: " << read_file(dir_.path() / "boot.txt");
     }
+    measure_pace();
+  }
+
+  // Sets pace_ from the two capture periods on this display, measured now.
+  void measure_pace() {
+    const fs::path out = dir_.path() / "wine-period.txt";
+    const pid_t measure = start({PITCHLOG_WINE, PITCHLOG_CAPTURE_OVERHEAD_EXE, "--period"}, env_,
+                                dir_.path(), out, dir_.path() / "wine-period-errors.txt");
+    const int code = exit_code_within(measure, 300);
+    if (code == -1) kill_group(measure);
+    ASSERT_EQ(code, 0) << "capture-overhead.exe --period: "
+                       << read_file(dir_.path() / "wine-period-errors.txt");
+    double wine_ms = 0;
+    std::istringstream(read_file(out)) >> wine_ms;
+    setenv("DISPLAY", x_.display().c_str(), 1);
+    const double native_ms = native_capture_period_ms();
+    ASSERT_GT(wine_ms, 0) << read_file(out);
+    ASSERT_GT(native_ms, 0) << "no native capture of " << x_.display();
+    pace_ = std::clamp(wine_ms / native_ms, 0.25, 10.0);  // what practice-game takes
+    std::printf(
+        "[ pace     ] capture period %.1f ms under Wine, %.1f ms native: the game plays "
+        "%.2f times slower\n",
+        wine_ms, native_ms, pace_);
+    std::fflush(stdout);
   }
 
   void TearDown() override {
@@ -180,27 +224,36 @@ class pitchlog_exe : public ::testing::Test {
   }
 
   // pitchlog.exe started and grabbing the screen, then the practice game
-  // playing at a third of its speed with its picture at (150, 140), its truth log in
-  // truth.jsonl.
+  // playing at the measured pace with its picture at (150, 140), its truth log
+  // in truth.jsonl.
   pid_t watch_game(const fs::path& folder, std::vector<std::string> game) {
     const pid_t watcher = start_pitchlog(folder);
     EXPECT_TRUE(wait_until(120, [&] { return fs::exists(folder / "capture.bmp"); }))
         << "pitchlog.exe took no capture: " << read_file(folder / "errors.txt");
     game.insert(game.begin(), {(bin / "practice-game").string(), "play"});
-    for (const char* arg : {"--x", "150", "--y", "140", "--truth", "truth.jsonl", "--slow", "3"})
-      game.push_back(arg);
+    char slow[16];
+    std::snprintf(slow, sizeof slow, "%.3f", pace_);
+    game.insert(game.end(), {"--x", "150", "--y", "140", "--truth", "truth.jsonl", "--slow", slow});
     running_.push_back(
         start(game, {{"DISPLAY", x_.display()}}, folder, folder / "game.txt", folder / "game.txt"));
     return watcher;
   }
 
-  // Waits for the game to end (at most `seconds`) and for pitchlog to print
-  // its last report, then ends pitchlog, which never ends on its own here.
+  // Waits for the game to end (at most `seconds` of game time) and for
+  // pitchlog to print the report of its last pitch; pitchlog never ends on
+  // its own here.
   void finish_game(const fs::path& folder, pid_t watcher, int seconds) {
     const pid_t game = running_.back();
-    const int code = exit_code_within(game, seconds);
+    const int code = exit_code_within(game, seconds * pace_);
     EXPECT_EQ(code, 0) << "the game did not end well: " << read_file(folder / "game.txt");
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    // The game ends on a screen without pitches: each pitch of the truth log
+    // gets its report, the last closed by the four empty lines.
+    const int thrown = test_support::count_of(read_file(folder / "truth.jsonl"), "\n");
+    const std::string marker = pitchlog::to_shift_jis("[後攻チームの投手の配球記録]");
+    EXPECT_TRUE(wait_until(60, [&] {
+      const std::string text = read_file(folder / "text.txt");
+      return test_support::count_of(text, marker) >= thrown && text.ends_with("\r\n\r\n\r\n\r\n");
+    })) << "fewer reports than pitches";
     EXPECT_EQ(exit_code_within(watcher, 0), -1)
         << "pitchlog.exe ended on its own: " << read_file(folder / "errors.txt");
   }
@@ -209,6 +262,7 @@ class pitchlog_exe : public ::testing::Test {
   test_support::scoped_work_dir dir_;
   env_list env_;
   std::vector<pid_t> running_;
+  double pace_ = 1;  // game time runs this many times slower than the clock
 };
 
 TEST_F(pitchlog_exe, records_a_seeded_whole_game_in_code_page_932_file_and_console) {

@@ -1,17 +1,16 @@
-// Pitches of the practice game, captured as a burst would capture them, are
-// tracked and named as thrown: every type, both hands, capture periods from
-// 60 to 100 ms, the burst starting as early and as late as the pose check
-// allows.
-#include <array>
-#include <span>
+// Pitches of the practice game, caught by pitchlog's own burst and analysis
+// on a scripted desktop, are tracked and named as thrown: every type, both
+// hands, capture periods from 60 to 100 ms, the burst starting as early and as
+// late as the pose check allows.
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "pitch/ball_detector.h"
-#include "pitch/pitch_classifier.h"
+#include "control/main_loop.h"
 #include "practice/flight.h"
 #include "practice/renderer.h"
+#include "screen/synthetic_game.h"
+#include "support/test_support.h"
 
 namespace pitchlog {
 namespace {
@@ -39,32 +38,21 @@ cv::Mat capture_at(const practice::flight& path, practice::hand hand, int ms,
   return desktop;
 }
 
-// Frames 1 and 2 give the start point as the trigger finds it; frames 3 to 11
-// are tracked; the track is named with the pitcher's hand.
-pitch_type analyse(std::array<cv::Mat, 11>& burst, pitcher_hand hand, ball_state& ball,
-                   bool& accepted) {
-  const cv::Rect region = ball_search_region(game_origin, game_size);
-  ball.position = {};
-  detect_ball(burst[0](region), ball);
-  detect_ball(burst[1](region), ball);
-  accepted = ball.position.x != 0.0f;
-  const track_point start{ball.position.x, ball.position.y};
-  ball_track track;
-  track_ball(std::span(burst).subspan(2), region, start, ball, track);
-  return classify_pitch(track, hand);
-}
-
 // One burst per type, hand and period, each with its own seeded flight; the
 // burst starts as early as the pose check allows for half of them and as late
-// for the others.
+// for the others. The desktop hands the burst's eleven screens to
+// take_burst's captures; analyse_pitch tracks and names it.
 TEST(practice_flights, every_type_and_hand_is_named_as_thrown) {
   constexpr pitch_type types[] = {pitch_type::straight, pitch_type::curve, pitch_type::fork,
                                   pitch_type::shoot};
   constexpr practice::hand hands[] = {practice::hand::right, practice::hand::left};
   constexpr int periods_ms[] = {60, 68, 80, 100};
 
-  ball_state ball;
-  make_ball_work_images(ball.work, ball_search_region(game_origin, game_size).size(), CV_8U);
+  test_support::scoped_work_dir dir;
+  const cv::Rect region = ball_search_region(game_origin, game_size);
+  watcher w;
+  make_ball_work_images(w.ball.work, region.size(), CV_8U);
+  w.context.half = inning_half::top;
   practice::render_cache cache;
   uint64_t seed = 0;
   for (pitch_type type : types) {
@@ -75,20 +63,22 @@ TEST(practice_flights, every_type_and_hand_is_named_as_thrown) {
         // The pose shows in a scene capture taken up to one period after
         // release; frame 1 follows one period after that capture.
         const int first_ms = seed % 2 == 0 ? period : 2 * period - 1;
-        std::array<cv::Mat, 11> burst;
-        for (int n = 0; n < 11; ++n)
-          burst[n] = capture_at(path, hand, first_ms + n * period, cache);
+        SCOPED_TRACE(name_of(type) + (hand == practice::hand::right ? ", right" : ", left") +
+                     ", seed " + std::to_string(seed) + ", period " + std::to_string(period) +
+                     " ms, frame 1 at " + std::to_string(first_ms) + " ms");
+        synthetic::fake_desktop desk;
+        for (int n = 0; n < burst_length; ++n)
+          desk.add(capture_at(path, hand, first_ms + n * period, cache));
+        const platform p = desk.make_platform();
+        w.context.hand = hand == practice::hand::right ? pitcher_hand::right : pitcher_hand::left;
 
-        bool accepted = false;
-        const pitcher_hand pitcher =
-            hand == practice::hand::right ? pitcher_hand::right : pitcher_hand::left;
-        const pitch_type named = analyse(burst, pitcher, ball, accepted);
-        const std::string what =
-            name_of(type) + (hand == practice::hand::right ? ", right" : ", left") + ", seed " +
-            std::to_string(seed) + ", period " + std::to_string(period) + " ms, frame 1 at " +
-            std::to_string(first_ms) + " ms";
-        EXPECT_TRUE(accepted) << what;
-        EXPECT_EQ(name_of(named), name_of(type)) << what;
+        cv::Mat scene_frame;  // held as the trigger frame, never analysed
+        frame_burst burst;
+        if (!take_burst(p, scene_frame, region, w.trigger, w.ball, burst)) {
+          ADD_FAILURE() << "no ball in frame 1 or 2";
+          continue;
+        }
+        EXPECT_EQ(name_of(analyse_pitch(w, p, burst, region)), name_of(type));
       }
     }
   }
