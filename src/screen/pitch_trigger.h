@@ -18,8 +18,8 @@ inline constexpr int burst_length = 11;
 // What the trigger keeps across pitches.
 struct trigger_state {
   int burst_count = 0;  // every trigger, kept or not; 0 again when the record is emptied
-  int64_t caught_at_us =
-      0;  // the platform's clock as the last burst began: when its pitch was caught
+  // The platform's clock as the last burst began: when its pitch was caught.
+  int64_t caught_at_us = 0;
   ball_position first_ball_position;  // the ball in frame 1, or in frame 2 when frame 1 had none
 };
 
