@@ -40,7 +40,6 @@ constexpr int bad_input = 2;
 constexpr int video_broke_off = 3;
 constexpr int inning_unreadable = 4;
 constexpr int game_never_found = 5;
-constexpr int report_file_unwritable = 1;
 
 constexpr const char* usage = "usage: pitchlog-replay FILE\n";
 
@@ -195,7 +194,7 @@ int main(int argc, char** argv) {
               << std::endl;
     return inning_unreadable;
   }
-  if (code == report_file_unwritable) {
+  if (code == static_cast<int>(pitchlog::exit_code::report_file)) {
     std::cerr << "pitchlog-replay: text.txt cannot be opened for writing in the working folder"
               << std::endl;
     return code;
