@@ -80,7 +80,7 @@ pid_t stream_to(int port, const fs::path& dir, std::vector<std::string> input, d
 double measured_pace(const fs::path& dir) {
   const int port = free_udp_port();
   pitchlog::platform p;
-  p.source = pitchlog::live_video_source(address(port), pitchlog::discard_stream());
+  p.source = pitchlog::make_live_video_source(address(port), pitchlog::discard_stream());
   const pid_t ffmpeg =
       stream_to(port, dir, {"-f", "lavfi", "-i", "testsrc=size=720x480:rate=30", "-t", "60"}, 1.0);
   std::string why;

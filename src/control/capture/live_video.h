@@ -17,4 +17,17 @@ namespace pitchlog {
 // screen is lost.
 frame_source live_video_source(const std::string& address, std::ostream& error);
 
+// The live video itself, in video/live_video.cpp. On Linux live_video_source
+// loads it from the module "pitchlog-video.so" beside the program, so that a
+// run on the desktop maps none of OpenCV's video input (and FFmpeg's
+// libraries with it); the tests link it directly.
+frame_source make_live_video_source(const std::string& address, std::ostream& error);
+
+// The module's entry: fills `source` by make_live_video_source. Both sides are
+// built together by one compiler, so the struct passes as it is.
+inline constexpr const char* live_video_module_file = "pitchlog-video.so";
+inline constexpr const char* live_video_symbol = "pitchlog_live_video_source";
+using live_video_entry = void (*)(const std::string& address, std::ostream& error,
+                                  frame_source& source);
+
 }  // namespace pitchlog

@@ -134,7 +134,7 @@ void close_live_video(live_video& v) {
 
 }  // namespace
 
-frame_source live_video_source(const std::string& address, std::ostream& error) {
+frame_source make_live_video_source(const std::string& address, std::ostream& error) {
   auto v = std::make_shared<live_video>();
   v->address = address;
   v->error = &error;
@@ -154,3 +154,8 @@ frame_source live_video_source(const std::string& address, std::ostream& error) 
 }
 
 }  // namespace pitchlog
+
+extern "C" void pitchlog_live_video_source(const std::string& address, std::ostream& error,
+                                           pitchlog::frame_source& source) {
+  source = pitchlog::make_live_video_source(address, error);
+}
