@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
       std::cerr << "bench_capture: no MIT-SHM grab of " << server.display() << "\n";
     } else {
       platform p;
-      p.grab_screen = [&](screen_grab& g) { return grab_x11_screen(shared, g); };
+      p.source.grab = [&](screen_grab& g) { return grab_x11_screen(shared, g); };
       register_steps(*shared.grabber, plain, grab, p);
       benchmark::RunSpecifiedBenchmarks();
       status = 0;

@@ -49,6 +49,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "bench/reference_write.h"
+#include "control/capture/capture_frame.h"
 #include "control/capture/desktop_platform.h"
 #include "control/capture/linux/x11_grab.h"
 #include "control/capture/screen_capture.h"
@@ -58,7 +59,6 @@
 #include "practice/desktop.h"
 #include "practice/process.h"
 #include "practice/scenario.h"
-#include "screen/capture_frame.h"
 #include "screen/game_area_locator.h"
 #include "screen/pitch_trigger.h"
 #include "screen/scene_recognizer.h"
@@ -171,7 +171,7 @@ fs::path make_work_dir(const std::string& name) {
 // Thread CPU time (user + system) of each step of one watching capture, in
 // ms, one entry per capture, and the wall time of the whole cycle.
 struct capture_steps {
-  std::vector<double> grab;     // platform::grab_screen from grab_x11_screen: fetch and conversion
+  std::vector<double> grab;     // frame_source::grab from grab_x11_screen: fetch and conversion
   std::vector<double> write;    // the rest of capture_screen before its pause: "capture.bmp"
   std::vector<double> load;     // as_stored_load("capture.bmp"): imread flag 6
   std::vector<double> scene;    // scene_pass in the versus view, count already read
@@ -217,7 +217,7 @@ bool measure_capture(figures& f) {
   x11_grab shared{.error = &quiet};
   x11_grab plain{.error = &quiet, .preferred = x11_fetch::get_image};
   platform p;
-  p.grab_screen = [&](screen_grab& g) { return grab_x11_screen(shared, g); };
+  p.source.grab = [&](screen_grab& g) { return grab_x11_screen(shared, g); };
   const auto ours = [&] { return !capture_frame(p).empty(); };
   const auto reference = [&] {
     screen_grab grab;
@@ -292,7 +292,7 @@ double measure_locating(const template_set& templates, int repeats, int grabs_pe
   x11_grab grabber{.error = &quiet};
   int grabs_left = 0;
   platform p;
-  p.grab_screen = [&](screen_grab& g) {
+  p.source.grab = [&](screen_grab& g) {
     if (grabs_per_run > 0 && grabs_left-- <= 0) return false;
     return grab_x11_screen(grabber, g);
   };
@@ -338,13 +338,13 @@ bool measure_capture_steps(const template_set& templates, capture_steps& s) {
   const auto x11_grab = [&](screen_grab& g) { return grab_x11_screen(grabber, g); };
   double grab_start = 0, grab_end = 0, pause_start = 0;
   platform p;
-  p.grab_screen = [&](screen_grab& g) {
+  p.source.grab = [&](screen_grab& g) {
     grab_start = thread_cpu_ms();
     const bool ok = x11_grab(g);
     grab_end = thread_cpu_ms();
     return ok;
   };
-  p.pause = [&](int milliseconds) {
+  p.source.pause = [&](int milliseconds) {
     pause_start = thread_cpu_ms();
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   };
@@ -353,8 +353,8 @@ bool measure_capture_steps(const template_set& templates, capture_steps& s) {
   // so that a game not on the screen ends the attempt.
   int grabs_left = 50;
   platform locating = p;
-  locating.grab_screen = [&](screen_grab& g) { return grabs_left-- > 0 && x11_grab(g); };
-  locating.pause = [](int) {};
+  locating.source.grab = [&](screen_grab& g) { return grabs_left-- > 0 && x11_grab(g); };
+  locating.source.pause = [](int) {};
   locator_state locator;
   if (locate_game_area(locating, templates, locator).outcome != locate_outcome::locked)
     return false;
@@ -453,7 +453,7 @@ int run_practice_game() {
   event_log log;
   platform p;
   practice::connect_platform(desk, p);
-  p.pause = [&](int milliseconds) {
+  p.source.pause = [&](int milliseconds) {
     if (milliseconds > 0) log.events.push_back({false, clock_type::now()});
     practice::pause_desktop(desk, milliseconds);
   };
@@ -531,7 +531,7 @@ int run_locating(const std::string& mode) {
   template_set templates;
   if (!load_template_set(templates)) return 1;
   platform p = desktop_platform(std::cout, std::cerr);
-  if (mode == "compare") p.screen_unchanged = [] { return false; };
+  if (mode == "compare") p.source.unchanged = [] { return false; };
   const attempt_reuse reuse = mode == "none" ? attempt_reuse::none : attempt_reuse::known_results;
   locator_state locator;
   while (locate_game_area(p, templates, locator, reuse).outcome == locate_outcome::locked) {
@@ -622,10 +622,10 @@ double hidden_to_fifty_misses(const template_set& templates, attempt_reuse reuse
     if (fiftieth < 0 && locator.locator_miss_count == locator_miss_limit) fiftieth = monotonic_ns();
     return fiftieth < 0;
   };
-  const auto grab = p.grab_screen;
-  p.grab_screen = [&](screen_grab& g) { return counting() && grab(g); };
-  const auto unchanged = p.screen_unchanged;
-  p.screen_unchanged = [&] { return counting() && unchanged(); };
+  const auto grab = p.source.grab;
+  p.source.grab = [&](screen_grab& g) { return counting() && grab(g); };
+  const auto unchanged = p.source.unchanged;
+  p.source.unchanged = [&] { return counting() && unchanged(); };
   locate_game_area(p, templates, locator, reuse);
   return fiftieth < 0 ? -1.0 : static_cast<double>(fiftieth - start) / 1e6;
 }

@@ -208,18 +208,18 @@ time_split split_replay(const fs::path& video) {
     to += now - last;
     last = now;
   };
-  p.grab_screen = [&](screen_grab& grab) {
+  p.source.grab = [&](screen_grab& grab) {
     charge(s.watcher);
     const bool grabbed = grab_video(v, grab);
     charge(s.decode);
     if (grabbed) ++s.captures;
     return grabbed;
   };
-  p.pause = [&](int ms) {
+  p.source.pause = [&](int ms) {
     charge(ms > 0 ? s.write : s.watcher);
     pause_video(v, ms);
   };
-  p.grabbed_image = [&](cv::Mat& picture) {
+  p.source.grabbed_image = [&](cv::Mat& picture) {
     charge(s.watcher);
     picture = grabbed_video_image(v);
     charge(s.handover);

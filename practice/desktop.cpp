@@ -140,8 +140,8 @@ void pause_desktop(desktop& d, int milliseconds) {
 }
 
 void connect_platform(desktop& d, pitchlog::platform& p) {
-  p.grab_screen = [&d](pitchlog::screen_grab& grab) { return grab_desktop(d, grab); };
-  p.pause = [&d](int milliseconds) { pause_desktop(d, milliseconds); };
+  p.source.grab = [&d](pitchlog::screen_grab& grab) { return grab_desktop(d, grab); };
+  p.source.pause = [&d](int milliseconds) { pause_desktop(d, milliseconds); };
   p.now_us = [&d] { return d.now_ms * 1000; };
   p.time_text = [](int64_t us) { return pitchlog::video_time_text(us / 1000); };
 }

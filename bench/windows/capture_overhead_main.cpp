@@ -15,8 +15,8 @@
 
 #include <opencv2/core/utility.hpp>
 
+#include "control/capture/capture_frame.h"
 #include "control/capture/windows/gdi_grab.h"
-#include "screen/capture_frame.h"
 
 int main(int argc, char** argv) {
   const bool period = argc == 2 && std::string_view(argv[1]) == "--period";
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   cv::setNumThreads(1);  // as pitchlog.exe
   pitchlog::platform p;
   pitchlog::fill_windows_platform(p, std::cerr);
-  if (!period) p.pause = [](int) {};
+  if (!period) p.source.pause = [](int) {};
   constexpr int repeats = 60;
   std::vector<double> times;
   for (int i = 0; i <= repeats; ++i) {

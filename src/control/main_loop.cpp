@@ -11,12 +11,12 @@
 #include <thread>
 #include <utility>
 
+#include "control/capture/capture_frame.h"
 #include "control/capture/signal_end.h"
 #include "control/start_up.h"
 #include "pitch/pitch_classifier.h"
 #include "record/pitch_log.h"
 #include "record/record_report.h"
-#include "screen/capture_frame.h"
 
 namespace pitchlog {
 namespace {
@@ -181,7 +181,7 @@ bool pitch_end_wait(const platform& p, const template_set& templates, cv::Point 
   }
 }
 
-exit_code inspection_exit(const platform& p, frame_burst& burst, watcher& w) {
+run_outcome inspection_exit(const platform& p, frame_burst& burst, watcher& w) {
   p.show_image(inspection_windows[0], burst.trigger_frame);
   for (int i = 0; i < burst_length; ++i) p.show_image(inspection_windows[i + 1], burst.frames[i]);
   p.wait_key();
@@ -189,14 +189,14 @@ exit_code inspection_exit(const platform& p, frame_burst& burst, watcher& w) {
   w.templates = template_set{};
   w.ball.work = ball_work_images{};
   close_report_file(w.report);
-  return exit_code::inspected;
+  return run_outcome::inspected;
 }
 
-exit_code watch_game(watcher& w, const platform& p) {
+run_outcome watch_game(watcher& w, const platform& p) {
   const cv::Size game_size = w.templates[template_id::game_area].size();
   for (;;) {
     const lock_result lock = locate_game_area(p, w.templates, w.locator);
-    if (lock.outcome == locate_outcome::capture_failed) return exit_code::screen_lost;
+    if (lock.outcome == locate_outcome::capture_failed) return run_outcome::screen_lost;
     take_lock(w, lock);
     const cv::Point origin = w.locator.game_origin;
     const cv::Rect search_region = ball_search_region(origin, game_size);
@@ -224,17 +224,38 @@ exit_code watch_game(watcher& w, const platform& p) {
   }
 }
 
-int run_watcher(watcher& w, const platform& p) {
+run_outcome run_watcher(watcher& w, const platform& p) {
   w.pitch_log.run = p.wall_clock();
-  if (const std::optional<exit_code> refused = start_up(w.templates, w.report, p))
-    return static_cast<int>(*refused);
-  return static_cast<int>(watch_game(w, p));
+  if (const std::optional<run_outcome> refused = start_up(w.templates, w.report, p))
+    return *refused;
+  const run_outcome watched = watch_game(w, p);
+  if (watched != run_outcome::screen_lost) return watched;
+  // A lost screen may be the end of a video.
+  switch (p.source.end()) {
+    case source_end::none:
+      break;
+    case source_end::broke_off:
+      return run_outcome::video_broke_off;
+    case source_end::ended:
+      return w.locator.locks == 0 ? run_outcome::game_never_found : run_outcome::video_ended;
+  }
+  return run_outcome::screen_lost;
 }
 
-int run_pitchlog(const platform& p) {
-  const reports_kept_whole signals;
-  const auto w = std::make_unique<watcher>();
-  return run_watcher(*w, p);
+run_outcome run_pitchlog(const platform& p) {
+  std::string why;
+  if (!p.source.open(why)) {
+    *p.error << "pitchlog: " << why << std::endl;
+    return run_outcome::source_refused;
+  }
+  run_outcome outcome;
+  {
+    const reports_kept_whole signals;
+    const auto w = std::make_unique<watcher>();
+    outcome = run_watcher(*w, p);
+  }
+  p.source.close();
+  return outcome;
 }
 
 }  // namespace pitchlog

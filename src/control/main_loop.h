@@ -45,19 +45,20 @@ bool pitch_end_wait(const platform& p, const template_set& templates, cv::Point 
 
 // Shows the held burst in the inspection windows, waits for a key, releases the
 // pictures and closes the report file.
-exit_code inspection_exit(const platform& p, frame_burst& burst, watcher& w);
+run_outcome inspection_exit(const platform& p, frame_burst& burst, watcher& w);
 
 // The cycle after start-up, until an exit: screen_lost when the first capture
 // of a locating attempt cannot be loaded, inspected through the inspection exit.
-exit_code watch_game(watcher& w, const platform& p);
+run_outcome watch_game(watcher& w, const platform& p);
 
-// Start-up (reference pictures, text.txt), then the cycle. Returns the
-// process exit code.
-int run_watcher(watcher& w, const platform& p);
+// Start-up (reference pictures, text.txt), then the cycle; how the run ended,
+// a lost screen told apart from the end of a video by the source.
+run_outcome run_watcher(watcher& w, const platform& p);
 
-// run_watcher on a fresh watcher, as the process runs it: SIGINT and SIGTERM
-// that arrive while a report is written end the process only once the report
-// is whole on the console and in text.txt.
-int run_pitchlog(const platform& p);
+// run_watcher on a fresh watcher, as the process runs it, between the opening
+// of the platform's source (refused with one line on the error stream) and
+// its closing: SIGINT and SIGTERM that arrive while a report is written end
+// the process only once the report is whole on the console and in text.txt.
+run_outcome run_pitchlog(const platform& p);
 
 }  // namespace pitchlog

@@ -43,24 +43,24 @@ std::string oversized_picture(const template_set& templates) {
   return {};
 }
 
-exit_code refuse_start(const platform& p, const std::string& why) {
+run_outcome refuse_start(const platform& p, const std::string& why) {
   *p.console << console_text(missing_picture_message) << std::endl;
   if (!why.empty()) *p.error << console_text(why) << std::endl;
   p.read_char();
-  return exit_code::missing_picture;
+  return run_outcome::picture_refused;
 }
 
 }  // namespace
 
-std::optional<exit_code> start_up(template_set& templates, report_state& report,
-                                  const platform& p) {
+std::optional<run_outcome> start_up(template_set& templates, report_state& report,
+                                    const platform& p) {
   if (!load_template_set(templates)) return refuse_start(p, {});
   // A picture larger than a region it is matched in could never be matched
   // there: the run would watch for ever without seeing that screen, or stop
   // waiting for one that still shows.
   if (const std::string why = oversized_picture(templates); !why.empty())
     return refuse_start(p, why);
-  if (!open_report_file(report)) return exit_code::report_file;
+  if (!open_report_file(report)) return run_outcome::report_file;
   return std::nullopt;
 }
 

@@ -14,6 +14,7 @@ namespace pitchlog {
 // is matched in (after the message, for the latter a line naming it on the
 // error stream, and one character read; text.txt untouched), or text.txt that
 // cannot be opened.
-std::optional<exit_code> start_up(template_set& templates, report_state& report, const platform& p);
+std::optional<run_outcome> start_up(template_set& templates, report_state& report,
+                                    const platform& p);
 
 }  // namespace pitchlog

@@ -55,7 +55,7 @@ desktop_shot platform_shot(const platform& p, std::ostringstream& grab_errors) {
   return [&p, &grab_errors](std::string& why) {
     screen_grab grab;
     grab_errors.str("");
-    if (!p.grab_screen(grab)) {
+    if (!p.source.grab(grab)) {
       why = grab_reason(grab_errors.str());
       return cv::Mat();
     }

@@ -8,8 +8,8 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "control/capture/capture_frame.h"
 #include "control/templates/checks.h"
-#include "screen/capture_frame.h"
 #include "screen/coarse_reuse.h"
 
 namespace pitchlog {
@@ -67,10 +67,10 @@ int rounded_ms(int64_t us) {
 bool pause_while_unchanged(const platform& p, int ms) {
   for (;;) {
     const int piece = std::min(ms, capture_pause_ms);
-    p.pause(piece);
+    p.source.pause(piece);
     ms -= piece;
     if (ms <= 0) return true;
-    if (!p.screen_unchanged()) return false;
+    if (!p.source.unchanged()) return false;
   }
 }
 
@@ -83,10 +83,10 @@ bool capture_known(const platform& p, const locator_state& locator, const attemp
   checking = false;
   if (!memory.last_missed || !locator.trusts_unchanged_screen) return false;
   if (memory.answered_without_capture + 1 >= unchanged_screen_check_every) {
-    checking = p.screen_unchanged();
+    checking = p.source.unchanged();
     return false;
   }
-  return p.screen_unchanged() && stamp_of(capture_file_name) == memory.capture_file &&
+  return p.source.unchanged() && stamp_of(capture_file_name) == memory.capture_file &&
          stamp_of(half_capture_file_name) == memory.half_file;
 }
 
@@ -199,7 +199,7 @@ lock_result locate_game_area(const platform& p, const template_set& templates,
     // report of it (one made after the question explains it): such reports
     // are not to be relied on, nor the misses counted on their word.
     if (checking && coarse != coarse_result::unreadable && path != coarse_path::same_picture &&
-        !p.change_reported_before_grab()) {
+        !p.source.change_reported_before_grab()) {
       locator.trusts_unchanged_screen = false;
       locator.locator_miss_count -= memory.answered_misses;
     }
@@ -213,7 +213,7 @@ lock_result locate_game_area(const platform& p, const template_set& templates,
         if (path == coarse_path::full_search) {
           memory.full_attempt_us = took;
         } else if (const int pad = rounded_ms(memory.full_attempt_us - took); pad > 0) {
-          p.pause(pad);
+          p.source.pause(pad);
         }
       }
       count_miss(locator);
@@ -221,7 +221,7 @@ lock_result locate_game_area(const platform& p, const template_set& templates,
     }
     if (coarse == coarse_result::unreadable) continue;
 
-    capture = capture_until_written(p) ? colour_load(capture_file_name) : cv::Mat();
+    capture = capture_frame(p, capture_load::colour);
     if (capture.empty()) continue;
     cv::Point origin;
     if (!refine(capture, coarse_hit, game_template, origin)) continue;

@@ -1,6 +1,6 @@
 #include "screen/pitch_trigger.h"
 
-#include "screen/capture_frame.h"
+#include "control/capture/capture_frame.h"
 
 namespace pitchlog {
 
@@ -15,7 +15,7 @@ bool take_burst(const platform& p, cv::Mat& scene_frame, const cv::Rect& search_
   // A raw reading: it is written out as text after the pitch's analysis.
   trigger.caught_at_us = p.now_us();
   ++trigger.burst_count;
-  p.pause(0);
+  p.source.pause(0);
   // Back to back: nothing between the captures but their own pause.
   for (cv::Mat& frame : burst.frames) frame = capture_frame(p);
   for (const cv::Mat& frame : burst.frames) {

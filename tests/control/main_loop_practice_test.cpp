@@ -118,7 +118,7 @@ TEST(main_loop_on_the_practice_game, an_end_signal_during_a_report_waits_for_its
           std::ostream err(&error);
           r.p.console = &out;
           r.p.error = &err;
-          std::exit(pitchlog::run_pitchlog(r.p));
+          std::exit(pitchlog::exit_code_of(pitchlog::run_pitchlog(r.p)));
         },
         ends_as_it_should, "");
     const std::string shown = test_support::read_file("console.txt");

@@ -56,7 +56,7 @@ struct loop_run {
   }
   int run() {
     EXPECT_TRUE(open_report_file(w->report));
-    return static_cast<int>(watch_game(*w, p));
+    return exit_code_of(watch_game(*w, p));
   }
   std::string report_file() const { return test_support::read_file(dir.path() / "text.txt"); }
   const pitcher_record& pitcher(team t, int slot = 0) const {
@@ -241,7 +241,7 @@ TEST(main_loop, start_up_comes_before_the_first_capture) {
     r.p.read_char = [&] { ++chars_read; };
     if (t.missing) std::filesystem::remove(r.dir.path() / "data" / t.missing);
     r.desk.add(r.screen({}).colRange(0, 300).clone());  // no game picture on it
-    EXPECT_EQ(run_watcher(*r.w, r.p), -1);
+    EXPECT_EQ(exit_code_of(run_watcher(*r.w, r.p)), -1);
     EXPECT_EQ(r.desk.grabs, t.grabs);
     EXPECT_EQ(chars_read, t.missing ? 1 : 0);
     EXPECT_EQ(std::filesystem::exists(r.dir.path() / "text.txt"), t.report_file);

@@ -103,8 +103,8 @@ TEST_P(working_file, never_crashes_and_keeps_what_was_reported) {
 
   if (c.when == moment::before_start) c.spoil(c.file);
   bool spoilt = c.when == moment::before_start;
-  const auto grab = r.p.grab_screen;
-  r.p.grab_screen = [&](screen_grab& g) {
+  const auto grab = r.p.source.grab;
+  r.p.source.grab = [&](screen_grab& g) {
     if (!spoilt && count_of(console.str(), report_header) >= 1) {
       c.spoil(c.file);
       spoilt = true;

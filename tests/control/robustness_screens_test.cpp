@@ -56,14 +56,16 @@ struct resizing_run {
 
   resizing_run(const practice::desktop_layout& first, const practice::desktop_layout& second)
       : before(three_pitches(first)), after(practice::make_desktop(three_pitches(second))) {
-    before.p.grab_screen = [this](screen_grab& g) {
+    before.p.source.grab = [this](screen_grab& g) {
       if (!resized && reports() >= 1) {
         after.now_ms = before.desk.now_ms;
         resized = true;
       }
       return practice::grab_desktop(resized ? after : before.desk, g);
     };
-    before.p.pause = [this](int ms) { practice::pause_desktop(resized ? after : before.desk, ms); };
+    before.p.source.pause = [this](int ms) {
+      practice::pause_desktop(resized ? after : before.desk, ms);
+    };
   }
   int run() { return before.run(); }
   int reports() const { return count_of(before.console.str(), report_header); }

@@ -154,8 +154,8 @@ TEST(soak, whole_games_keep_memory_descriptors_and_segments_flat) {
   // A sample at the first grab after each game; the first one is the
   // baseline, taken once everything a game uses has been made.
   std::vector<resources> after_game;
-  auto grab = p.grab_screen;
-  p.grab_screen = [&](screen_grab& g) {
+  auto grab = p.source.grab;
+  p.source.grab = [&](screen_grab& g) {
     if (after_game.size() < game_ends.size() && desk.now_ms >= game_ends[after_game.size()])
       after_game.push_back(sample());
     return grab(g);

@@ -56,8 +56,8 @@ TEST_P(start_up_exit, ends_or_goes_on_with_its_code) {
   template_set templates;
   report_state report;
 
-  const std::optional<exit_code> refused = start_up(templates, report, p);
-  EXPECT_EQ(refused ? static_cast<int>(*refused) : 0, c.exit_code);
+  const std::optional<run_outcome> refused = start_up(templates, report, p);
+  EXPECT_EQ(refused ? exit_code_of(*refused) : 0, c.exit_code);
   EXPECT_EQ(console.str(), c.console);
   EXPECT_EQ(reads, c.reads);
   EXPECT_EQ(report.file.is_open(), c.exit_code == 0);

@@ -48,7 +48,7 @@ game_result watch(practice::scenario game) {
 
   game_result r;
   const auto start = std::chrono::steady_clock::now();
-  r.exit_code = pitchlog::run_pitchlog(p);
+  r.exit_code = pitchlog::exit_code_of(pitchlog::run_pitchlog(p));
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   r.text = test_support::read_file(dir.path() / "text.txt");
   r.console = console.str();

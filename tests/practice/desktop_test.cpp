@@ -101,21 +101,21 @@ TEST(desktop, runs_on_virtual_time_until_the_scenario_ends) {
   pitchlog::platform p;
   connect_platform(d, p);
   pitchlog::screen_grab g;
-  ASSERT_TRUE(p.grab_screen(g));
+  ASSERT_TRUE(p.source.grab(g));
   EXPECT_EQ(d.now_ms, default_capture_cost_ms);
-  p.pause(60);
+  p.source.pause(60);
   EXPECT_EQ(d.now_ms, default_capture_cost_ms + 60);
-  p.pause(0);
+  p.source.pause(0);
   EXPECT_EQ(d.now_ms, default_capture_cost_ms + 60);
   d.capture_cost_ms = 25;
-  ASSERT_TRUE(p.grab_screen(g));
+  ASSERT_TRUE(p.source.grab(g));
   EXPECT_EQ(d.now_ms, default_capture_cost_ms + 60 + 25);
 
   // The whole scenario is 1600 ms; once it is over no grab succeeds.
-  while (p.grab_screen(g)) p.pause(60);
+  while (p.source.grab(g)) p.source.pause(60);
   EXPECT_GE(d.now_ms, d.game.end_ms);
   EXPECT_LT(d.now_ms, d.game.end_ms + 25 + 60);
-  EXPECT_FALSE(p.grab_screen(g));
+  EXPECT_FALSE(p.source.grab(g));
 
   // The defaults the desktop gives the rest of the platform do nothing harmful.
   p.show_image("src_img1", cv::Mat());

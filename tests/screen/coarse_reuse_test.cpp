@@ -203,7 +203,7 @@ TEST(coarse_reuse, whole_stages_lock_as_without_reuse_and_skip_still_captures) {
     int still_grabs = 0;
     const auto at = [&](int64_t t) { return t < 1500 ? still.data : shown.data; };
     platform p;
-    p.grab_screen = [&](screen_grab& g) {
+    p.source.grab = [&](screen_grab& g) {
       if (now > 6000) return false;
       still_grabs += now < 1500;
       if (removed_at >= 0 && grab_after_removal < 0) grab_after_removal = now;
@@ -212,17 +212,19 @@ TEST(coarse_reuse, whole_stages_lock_as_without_reuse_and_skip_still_captures) {
       now += 8;
       return true;
     };
-    p.pause = [&](int ms) {
+    p.source.pause = [&](int ms) {
       now += ms;
       if (r.remove_capture_at >= 0 && removed_at < 0 && now >= r.remove_capture_at) {
         std::filesystem::remove(capture_file_name);
         removed_at = now;
       }
     };
-    p.screen_unchanged = [&] {
+    p.source.unchanged = [&] {
       return last_grab >= 0 && now <= 6000 && (r.lying_reports || at(last_grab) == at(now));
     };
-    p.change_reported_before_grab = [&] { return r.reported_at_capture && last_grab >= 1500; };
+    p.source.change_reported_before_grab = [&] {
+      return r.reported_at_capture && last_grab >= 1500;
+    };
     locator_state locator{.locator_miss_count = 30};
     const lock_result lock = locate_game_area(p, templates, locator, r.reuse);
     ASSERT_EQ(lock.outcome, locate_outcome::locked);
@@ -258,15 +260,15 @@ TEST(coarse_reuse, misses_count_at_the_pace_of_full_searches) {
     };
     platform p;
     p.now_us = [&] { return now * 1000; };
-    p.pause = [&](int ms) { now += ms; };
-    p.grab_screen = [&](screen_grab& g) {
+    p.source.pause = [&](int ms) { now += ms; };
+    p.source.grab = [&](screen_grab& g) {
       if (!still_counting()) return false;
       g = {still.cols, still.rows, still.data, false};
       last_grab = now;
       now += 100;
       return true;
     };
-    p.screen_unchanged = [&] { return still_counting() && last_grab >= 0; };
+    p.source.unchanged = [&] { return still_counting() && last_grab >= 0; };
     EXPECT_EQ(locate_game_area(p, templates, locator, reuse).outcome,
               locate_outcome::capture_failed);
   }

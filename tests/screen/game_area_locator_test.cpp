@@ -159,8 +159,8 @@ TEST(game_area_locator, capture_file_held_for_a_while_is_grabbed_again) {
     std::ostringstream error;
     run.p.error = &error;
     std::filesystem::create_directory(capture_file_name);
-    const auto grab = run.p.grab_screen;
-    run.p.grab_screen = [&](screen_grab& g) {
+    const auto grab = run.p.source.grab;
+    run.p.source.grab = [&](screen_grab& g) {
       if (run.desk.grabs == r.held) std::filesystem::remove(capture_file_name);
       return grab(g);
     };

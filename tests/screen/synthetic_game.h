@@ -202,8 +202,8 @@ struct fake_desktop {
 
   pitchlog::platform make_platform() {
     pitchlog::platform p;
-    p.grab_screen = [this](pitchlog::screen_grab& g) { return grab(g); };
-    p.pause = [this](int ms) { pauses.push_back(ms); };
+    p.source.grab = [this](pitchlog::screen_grab& g) { return grab(g); };
+    p.source.pause = [this](int ms) { pauses.push_back(ms); };
     return p;
   }
 };

@@ -48,7 +48,7 @@ struct practice_run {
     p.console = &console;
   }
 
-  int run() { return pitchlog::run_watcher(*w, p); }
+  int run() { return pitchlog::exit_code_of(pitchlog::run_watcher(*w, p)); }
 };
 
 }  // namespace test_support

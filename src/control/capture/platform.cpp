@@ -3,6 +3,7 @@
 #include <chrono>
 #include <iostream>
 #include <ostream>
+#include <thread>
 
 #include "control/capture/clock_text.h"
 
@@ -21,6 +22,14 @@ std::ostream& discard_stream() {
   // A stream without a buffer sets its bad bit and drops what it is given.
   static std::ostream discard(nullptr);
   return discard;
+}
+
+void sleep_pause(int milliseconds) {
+  if (milliseconds <= 0) {
+    std::this_thread::yield();
+  } else {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
 }
 
 platform console_platform(std::ostream& console, std::ostream& error) {

@@ -74,13 +74,13 @@ capture_status capture_screen(const platform& p) {
   screen_grab grab;
   // A grab of no pixels is no grab: nothing that writing again could mend.
   const bool grabbed =
-      p.grab_screen(grab) && grab.width > 0 && grab.height > 0 && grab.pixels != nullptr;
+      p.source.grab(grab) && grab.width > 0 && grab.height > 0 && grab.pixels != nullptr;
   const bool written =
       grabbed && (grab.top_down ? write_capture_bmp_top_down(grab.width, grab.height, grab.pixels)
                                 : write_capture_bmp(grab.width, grab.height, grab.pixels));
   // Without a fresh picture no old one may stand in for the screen.
   if (!written) remove_capture_file();
-  p.pause(capture_pause_ms);
+  p.source.pause(capture_pause_ms);
   if (written) return capture_status::written;
   return grabbed ? capture_status::file_failed : capture_status::no_grab;
 }
@@ -89,7 +89,7 @@ bool capture_until_written(const platform& p) {
   for (int unwritten = 0;;) {
     const capture_status status = capture_screen(p);
     if (status == capture_status::written) return true;
-    if (status == capture_status::no_grab || !p.retries_unwritten_capture) return false;
+    if (status == capture_status::no_grab || !p.source.retries_unwritten_capture) return false;
     if (++unwritten == unwritten_captures_said) {
       *p.error << "pitchlog: cannot write " << capture_file_name
                << " in the working folder; each capture is taken again until it can be"

@@ -52,26 +52,6 @@ bool load_template_set(template_set& set) {
 
 namespace {
 
-// A missing file is an ordinary outcome here (a picture not shipped, a name
-// crop not yet cut): answer it with an empty image before the decoder would
-// warn about it on standard error.
-cv::Mat load(const std::string& path, int flags) {
-  if (!regular_file_exists(path)) return cv::Mat();
-  return cv::imread(path, flags);
-}
-
-}  // namespace
-
-cv::Mat colour_load(const std::string& path) {
-  return load(path, cv::IMREAD_COLOR);
-}
-
-cv::Mat as_stored_load(const std::string& path) {
-  return load(path, cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);
-}
-
-namespace {
-
 // The region lies wholly inside the frame and can hold the template, and the
 // two pictures are of one kind the matcher accepts.
 bool can_match(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& templ) {

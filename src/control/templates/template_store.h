@@ -7,6 +7,7 @@
 
 #include <opencv2/core/mat.hpp>
 
+#include "control/capture/capture_frame.h"  // colour_load, as_stored_load
 #include "control/capture/data_path.h"
 
 namespace pitchlog {
@@ -61,11 +62,6 @@ bool load_template_set(template_set& set);
 
 // A picture of data/ read with colour_load; empty when it cannot be read.
 cv::Mat load_data_picture(template_id id);
-
-// imread flag 1: 8-bit, three channels, whatever the file holds.
-cv::Mat colour_load(const std::string& path);
-// imread flag 6 (any depth | any colour): the file's depth and channels kept.
-cv::Mat as_stored_load(const std::string& path);
 
 struct match_result {
   double best_score = 0.0;

@@ -164,11 +164,11 @@ TEST_P(top_down_rows, give_the_same_file_as_bottom_up_rows) {
 
   write_old_file();
   platform p;
-  p.grab_screen = [&](screen_grab& grab) {
+  p.source.grab = [&](screen_grab& grab) {
     grab = {width, height, top_down.data(), true};
     return true;
   };
-  p.pause = [](int) {};
+  p.source.pause = [](int) {};
   EXPECT_EQ(capture_screen(p), capture_status::written);
   EXPECT_TRUE(read_file("capture.bmp") == expected) << "capture_screen";
 }
@@ -271,12 +271,12 @@ TEST_P(capture_screen_outcome, leaves_only_a_fresh_picture_and_always_pauses) {
   std::vector<int> pauses;
   int grabs = 0;
   platform p;
-  p.grab_screen = [&](screen_grab& grab) {
+  p.source.grab = [&](screen_grab& grab) {
     ++grabs;
     grab = {c.width, c.height, pixels.data()};
     return c.grab_ok;
   };
-  p.pause = [&](int ms) { pauses.push_back(ms); };
+  p.source.pause = [&](int ms) { pauses.push_back(ms); };
 
   EXPECT_EQ(capture_screen(p), c.expected);
   const bool file_expected = c.expected == capture_status::written;

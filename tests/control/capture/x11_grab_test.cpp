@@ -98,7 +98,7 @@ TEST_P(x11_capture, screen_arrives_upright_and_exact_in_capture_bmp) {
   std::ostringstream error;
   x11_grab grabber{.error = &error, .preferred = GetParam()};
   platform p;
-  p.grab_screen = [&](screen_grab& grab) { return grab_x11_screen(grabber, grab); };
+  p.source.grab = [&](screen_grab& grab) { return grab_x11_screen(grabber, grab); };
 
   // Corners, edges and an odd-sized block catch flipped rows, shifted
   // columns and swapped channels; the second pattern catches a stale buffer.
@@ -150,7 +150,7 @@ TEST(x11_capture_resize, follows_the_screen_as_it_shrinks_and_grows_back) {
   std::ostringstream error;
   x11_grab grabber{.error = &error};
   platform p;
-  p.grab_screen = [&](screen_grab& grab) { return grab_x11_screen(grabber, grab); };
+  p.source.grab = [&](screen_grab& grab) { return grab_x11_screen(grabber, grab); };
 
   for (const cv::Size size : {cv::Size(1366, 768), cv::Size(1024, 600), cv::Size(1366, 768)}) {
     // xrandr complains about the output, but resizes the screen.
@@ -251,7 +251,7 @@ TEST(x11_grab_failure, no_display_fails_with_one_line_and_no_capture) {
     std::ostringstream error;
     x11_grab grabber{.error = &error};
     platform p;
-    p.grab_screen = [&](screen_grab& grab) { return grab_x11_screen(grabber, grab); };
+    p.source.grab = [&](screen_grab& grab) { return grab_x11_screen(grabber, grab); };
     std::ofstream(capture_file_name) << "stale";
     for (int i = 0; i < 3; ++i) capture_screen(p);
     EXPECT_FALSE(fs::exists(capture_file_name));

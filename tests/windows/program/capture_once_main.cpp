@@ -30,8 +30,8 @@ int main() {
   pitchlog::platform p;
   pitchlog::fill_windows_platform(p, std::cerr);
   bool grabbed = false;
-  const auto gdi_grab = p.grab_screen;
-  p.grab_screen = [&](pitchlog::screen_grab& grab) { return grabbed = gdi_grab(grab); };
+  const auto gdi_grab = p.source.grab;
+  p.source.grab = [&](pitchlog::screen_grab& grab) { return grabbed = gdi_grab(grab); };
   pitchlog::capture_screen(p);
 
   put(pitchlog::console_text("ファイルが読み込めません。\n"));

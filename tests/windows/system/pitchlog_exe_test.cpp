@@ -28,11 +28,11 @@
 #include <utility>
 #include <vector>
 
+#include "control/capture/capture_frame.h"
 #include "control/capture/desktop_platform.h"
 #include "control/capture/shift_jis.h"
 #include "end_to_end/x11_keys.h"
 #include "practice/expected_report.h"
-#include "screen/capture_frame.h"
 #include "support/test_support.h"
 
 namespace {

@@ -4,14 +4,12 @@
 
 #include <dlfcn.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include <opencv2/core/mat.hpp>
@@ -96,16 +94,10 @@ platform desktop_platform(std::ostream& console, std::ostream& error) {
 
   auto grab = std::make_shared<x11_grab>();
   grab->error = &error;
-  p.grab_screen = [grab](screen_grab& g) { return grab_x11_screen(*grab, g); };
-  p.screen_unchanged = [grab] { return x11_screen_unchanged(*grab); };
-  p.change_reported_before_grab = [grab] { return x11_change_reported_before_grab(*grab); };
-  p.pause = [](int milliseconds) {
-    if (milliseconds == 0) {
-      std::this_thread::yield();
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-  };
+  p.source.grab = [grab](screen_grab& g) { return grab_x11_screen(*grab, g); };
+  p.source.unchanged = [grab] { return x11_screen_unchanged(*grab); };
+  p.source.change_reported_before_grab = [grab] { return x11_change_reported_before_grab(*grab); };
+  p.source.pause = sleep_pause;
 
   auto inspection = std::make_shared<inspection_output>();
   inspection->error = &error;

@@ -61,17 +61,17 @@ struct x11_grab {
   bool outage_reported = false;
 };
 
-// Fetches and converts the screen (a `platform::grab_screen`); false, with one
+// Fetches and converts the screen (a `frame_source::grab`); false, with one
 // line on `state.error` per outage, when no grab is possible. A lost
 // connection is dropped, so the next grab connects afresh.
 bool grab_x11_screen(x11_grab& state, screen_grab& grab);
 
-// x11_screen_unchanged for the grab of a run (a `platform::screen_unchanged`);
+// x11_screen_unchanged for the grab of a run (a `frame_source::unchanged`);
 // false before its first grab.
 bool x11_screen_unchanged(x11_grab& state);
 
 // x11_change_reported_before_fetch for the grab of a run (a
-// `platform::change_reported_before_grab`).
+// `frame_source::change_reported_before_grab`).
 bool x11_change_reported_before_grab(const x11_grab& state);
 
 }  // namespace pitchlog

@@ -154,20 +154,24 @@ bool grab_video(video_desktop& v, screen_grab& grab) {
     v.shown.release();
     return false;
   }
-  grab.width = v.width;
-  grab.height = v.height;
-  grab.top_down = true;
-  const std::size_t row = static_cast<std::size_t>(v.width) * 3;
-  const std::size_t stride = static_cast<std::size_t>(bmp_stride(v.width));
-  if (row == stride && v.shown.isContinuous()) {
-    grab.pixels = v.shown.data;
-    return true;
-  }
-  v.padded.assign(stride * static_cast<std::size_t>(v.height), 0);
-  for (int y = 0; y < v.height; ++y)
-    std::memcpy(v.padded.data() + stride * static_cast<std::size_t>(y), v.shown.ptr(y), row);
-  grab.pixels = v.padded.data();
+  grab_of_picture(v.shown, v.padded, grab);
   return true;
+}
+
+void grab_of_picture(const cv::Mat& picture, std::vector<uint8_t>& padded, screen_grab& grab) {
+  grab.width = picture.cols;
+  grab.height = picture.rows;
+  grab.top_down = true;
+  const std::size_t row = static_cast<std::size_t>(picture.cols) * 3;
+  const std::size_t stride = static_cast<std::size_t>(bmp_stride(picture.cols));
+  if (row == stride && picture.isContinuous()) {
+    grab.pixels = picture.data;
+    return;
+  }
+  padded.assign(stride * static_cast<std::size_t>(picture.rows), 0);
+  for (int y = 0; y < picture.rows; ++y)
+    std::memcpy(padded.data() + stride * static_cast<std::size_t>(y), picture.ptr(y), row);
+  grab.pixels = padded.data();
 }
 
 void pause_video(video_desktop& v, int milliseconds) {
@@ -194,13 +198,18 @@ bool video_broke_off(const video_desktop& v) {
 }
 
 void connect_video_platform(video_desktop& v, platform& p) {
-  p.grab_screen = [&v](screen_grab& grab) { return grab_video(v, grab); };
-  p.pause = [&v](int milliseconds) { pause_video(v, milliseconds); };
+  p.source.name = v.path;
+  p.source.grab = [&v](screen_grab& grab) { return grab_video(v, grab); };
+  p.source.pause = [&v](int milliseconds) { pause_video(v, milliseconds); };
   p.now_us = [&v] { return v.now_us; };
   p.time_text = [](int64_t us) { return video_time_text(us / 1000); };
-  p.grabbed_image = [&v](cv::Mat& picture) {
+  p.source.grabbed_image = [&v](cv::Mat& picture) {
     picture = grabbed_video_image(v);
     return !picture.empty();
+  };
+  p.source.end = [&v] {
+    if (!v.ended) return source_end::none;
+    return v.resized_at_us >= 0 || video_broke_off(v) ? source_end::broke_off : source_end::ended;
   };
 }
 

@@ -62,6 +62,10 @@ bool show_frame(video_desktop& v, cv::Mat frame);
 // once the clock has passed the video's last frame.
 bool grab_video(video_desktop& v, screen_grab& grab);
 
+// Points `grab` at a picture of 8-bit colour, top row first: at its own
+// pixels where its rows need no padding, else at a padded copy in `padded`.
+void grab_of_picture(const cv::Mat& picture, std::vector<uint8_t>& padded, screen_grab& grab);
+
 // Moves the clock on by `milliseconds`, plus the capture cost for a capture's
 // pause (any pause longer than 0).
 void pause_video(video_desktop& v, int milliseconds);
@@ -77,8 +81,8 @@ int64_t video_now_ms(const video_desktop& v);
 // file declares: the file is cut short or broken there.
 bool video_broke_off(const video_desktop& v);
 
-// Fills the platform's grab, pause, clock (the video time) and picture of the
-// grab from `v`, which must outlive it.
+// Fills the platform's source (its name, grab, pause, picture of the grab and
+// why it ended) and clock (the video time) from `v`, which must outlive it.
 void connect_video_platform(video_desktop& v, platform& p);
 
 }  // namespace pitchlog

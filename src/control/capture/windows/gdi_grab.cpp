@@ -102,10 +102,10 @@ void fill_windows_platform(platform& p, std::ostream& error) {
   // aware: at 125 % the rectangle and the copy would be 80 % of the screen.
   SetProcessDPIAware();
   auto buffer = std::make_shared<gdi_grab_buffer>();
-  p.grab_screen = [buffer, &error](screen_grab& grab) {
+  p.source.grab = [buffer, &error](screen_grab& grab) {
     return grab_desktop_gdi(*buffer, error, grab);
   };
-  p.pause = pause_win;
+  p.source.pause = pause_win;
 }
 
 }  // namespace pitchlog

@@ -24,7 +24,7 @@ bool grab_desktop_gdi(gdi_grab_buffer& buffer, std::ostream& error, screen_grab&
 // Sleeps for the given milliseconds; 0 gives up the rest of the time slice.
 void pause_win(int milliseconds);
 
-// Sets the platform's grab_screen to the GDI grab (into a buffer of its own,
+// Sets the platform's source grab to the GDI grab (into a buffer of its own,
 // reporting on `error`, which must outlive `p`) and its pause to pause_win.
 void fill_windows_platform(platform& p, std::ostream& error);
 

@@ -1,0 +1,198 @@
+#include "replay/replay_run.h"
+
+#include <stdio.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <streambuf>
+#include <string>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "control/capture/clock_text.h"
+#include "control/capture/platform.h"
+#include "control/capture/video/video_desktop.h"
+#include "control/main_loop.h"
+
+namespace pitchlog {
+namespace {
+
+using wall_clock = std::chrono::steady_clock;
+
+bool is_terminal(FILE* stream) {
+#ifdef _WIN32
+  return _isatty(_fileno(stream)) != 0;
+#else
+  return isatty(fileno(stream)) != 0;
+#endif
+}
+
+// The progress line: on a terminal one line redrawn in place a few times a
+// second, elsewhere a plain line per minute of video.
+struct progress_line {
+  std::ostream* err = nullptr;
+  bool terminal = false;
+  bool drawn = false;  // the terminal line is showing
+  wall_clock::time_point start = wall_clock::now();
+  wall_clock::time_point last_draw{};
+  int64_t last_plain_ms = 0;
+};
+
+constexpr auto redraw_every = std::chrono::milliseconds(250);
+constexpr int64_t plain_line_every_ms = 60'000;
+
+std::string minutes_text(int64_t ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(ms / 60000),
+                static_cast<long long>(ms / 1000 % 60));
+  return text;
+}
+
+std::string progress_text(const progress_line& line, const video_desktop& v, int pitches) {
+  const int64_t done_ms = video_now_ms(v);
+  const double wall_s = std::chrono::duration<double>(wall_clock::now() - line.start).count();
+  char speed[32];
+  std::snprintf(speed, sizeof speed, "%.1fx", wall_s > 0 ? done_ms / 1000.0 / wall_s : 0.0);
+  return "pitchlog-replay: " + minutes_text(done_ms) + " of " +
+         (v.declared_us > 0 ? minutes_text(v.declared_us / 1000) : std::string("?")) + " video, " +
+         std::to_string(pitches) + (pitches == 1 ? " pitch" : " pitches") + " recorded, " + speed +
+         " real time";
+}
+
+void clear_progress(progress_line& line) {
+  if (!line.drawn) return;
+  *line.err << "\r\033[K" << std::flush;
+  line.drawn = false;
+}
+
+void show_progress(progress_line& line, const video_desktop& v, int pitches) {
+  const auto now = wall_clock::now();
+  if (line.terminal) {
+    if (now - line.last_draw < redraw_every) return;
+    line.last_draw = now;
+    *line.err << "\r\033[K" << progress_text(line, v, pitches) << std::flush;
+    line.drawn = true;
+  } else if (video_now_ms(v) - line.last_plain_ms >= plain_line_every_ms) {
+    line.last_plain_ms = video_now_ms(v);
+    *line.err << progress_text(line, v, pitches) << std::endl;
+  }
+}
+
+// Standard output that first takes the progress line off the terminal, so
+// that the reports never run into it.
+class console_buffer : public std::streambuf {
+ public:
+  console_buffer(std::streambuf* to, std::function<void()> before)
+      : to_(to), before_(std::move(before)) {}
+
+ protected:
+  int overflow(int c) override {
+    before_();
+    return c == traits_type::eof() ? traits_type::not_eof(c) : to_->sputc(static_cast<char>(c));
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    before_();
+    return to_->sputn(s, n);
+  }
+  int sync() override { return to_->pubsync(); }
+
+ private:
+  std::streambuf* to_;
+  std::function<void()> before_;
+};
+
+}  // namespace
+
+run_outcome replay_video(const std::string& path, std::ostream& out, std::ostream& err) {
+  video_desktop v;
+  std::string error;
+  if (!open_video_desktop(v, path, error)) {
+    err << "pitchlog-replay: " << error << std::endl;
+    return run_outcome::source_refused;
+  }
+
+  const auto w = std::make_unique<watcher>();
+  progress_line progress;
+  progress.err = &err;
+  progress.terminal = is_terminal(stderr) && is_terminal(stdout);
+  console_buffer console_to_stdout(out.rdbuf(), [&progress] { clear_progress(progress); });
+  std::ostream console(&console_to_stdout);
+
+  platform p = console_platform(console, err);
+  connect_video_platform(v, p);
+  p.source.grab = [&](screen_grab& grab) {
+    const bool grabbed = grab_video(v, grab);
+    show_progress(progress, v, w->pitch_log.pitches);
+    return grabbed;
+  };
+  // Nobody sits at a replay: the start-up failure reads no key, and a burst for
+  // inspection goes to image files named after its windows.
+  p.read_char = [] {};
+  p.show_image = [](const std::string& window, const cv::Mat& image) {
+    cv::imwrite(window + ".png", image);
+  };
+  p.wait_key = [] {};
+  // A capture.bmp that cannot be written ends the replay (below): retried, the
+  // video would run on unwatched.
+  p.source.retries_unwritten_capture = false;
+
+  const run_outcome outcome = run_watcher(*w, p);
+  clear_progress(progress);
+  progress.last_plain_ms = -plain_line_every_ms;
+  progress.terminal = false;
+  const int64_t stopped_ms = video_now_ms(v);
+  if (v.grabs > 0) show_progress(progress, v, w->pitch_log.pitches);
+
+  switch (outcome) {
+    case run_outcome::inspected:
+      err << "pitchlog-replay: the inning half of the pitch at "
+          << p.time_text(w->trigger.caught_at_us)
+          << " cannot be read; its burst is in src_img1.png to src_img11.png, and the "
+             "replay stops there"
+          << std::endl;
+      break;
+    case run_outcome::report_file:
+      err << "pitchlog-replay: text.txt cannot be opened for writing in the working folder"
+          << std::endl;
+      break;
+    case run_outcome::screen_lost:
+      err << "pitchlog-replay: capture.bmp cannot be written or read back in the working "
+             "folder; stopped at "
+          << video_time_text(stopped_ms) << std::endl;
+      break;
+    case run_outcome::video_broke_off:
+      if (v.resized_at_us >= 0) {
+        err << "pitchlog-replay: " << v.path << " changes its frame size from " << v.width << " x "
+            << v.height << " to " << v.resized_to.width << " x " << v.resized_to.height << " at "
+            << video_time_text(v.resized_at_us / 1000)
+            << " (recordings joined into one?); the replay stops there, and the reports up to "
+               "there are kept"
+            << std::endl;
+      } else {
+        err << "pitchlog-replay: " << v.path << " breaks off at "
+            << video_time_text(v.pending_us / 1000) << " of "
+            << video_time_text(v.declared_us / 1000) << "; the reports up to there are kept"
+            << std::endl;
+      }
+      break;
+    case run_outcome::game_never_found:
+      err << "pitchlog-replay: the game picture (data/低め.png) was found nowhere in " << v.path
+          << "; nothing was recorded" << std::endl;
+      break;
+    case run_outcome::picture_refused:  // the watcher has said why
+    case run_outcome::video_ended:
+    case run_outcome::source_refused:
+      break;
+  }
+  return outcome;
+}
+
+}  // namespace pitchlog
