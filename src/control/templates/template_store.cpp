@@ -54,10 +54,14 @@ namespace {
 
 // A missing file is an ordinary outcome here (a picture not shipped, a name
 // crop not yet cut): answer it with an empty image before the decoder would
-// warn about it on standard error.
+// warn about it on standard error. The bytes are read by the platform's own
+// file calls and decoded from memory: the decoder's file API takes narrow
+// names, which on Windows are read in the system code page.
 cv::Mat load(const std::string& path, int flags) {
-  if (!regular_file_exists(path)) return cv::Mat();
-  return cv::imread(path, flags);
+  std::string bytes;
+  if (!regular_file_exists(path) || !read_whole_file(path, bytes) || bytes.empty())
+    return cv::Mat();
+  return cv::imdecode(cv::Mat(1, static_cast<int>(bytes.size()), CV_8U, bytes.data()), flags);
 }
 
 }  // namespace
