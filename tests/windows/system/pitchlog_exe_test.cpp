@@ -1,10 +1,11 @@
-// The Windows pitchlog.exe, unpacked from pitchlog-windows-x64.zip, watching
-// the practice game under Wine: the game plays in its X11 window on a private
-// 1024 x 768 Xvfb and `wine pitchlog.exe` grabs that display with GDI. Wine
-// runs in a Japanese locale, so its code page is 932 as on the Windows
-// pitchlog is made for, and the whole game runs in an English one too.
-// text.txt and the console are checked against the
-// reports built from the game's truth log.
+// The Windows programs, unpacked from pitchlog-windows-x64.zip, under Wine:
+// first pitchlog.exe watching the practice game, which plays in its X11
+// window on a private 1024 x 768 Xvfb while `wine pitchlog.exe` grabs that
+// display with GDI. Wine runs in a Japanese locale, so its code page is 932
+// as on the Windows pitchlog is made for, and the whole game runs in an
+// English one too. text.txt and the console are checked against the reports
+// built from the game's truth log. pitchlog-pictures.exe and
+// pitchlog-replay.exe follow at the end.
 //
 // A burst's frames are spaced by one capture: the grab, capture.bmp written
 // and loaded, and the 60 ms pause. Wine's GDI grab of the X screen takes
@@ -231,6 +232,17 @@ class pitchlog_exe : public ::testing::Test {
     return folder;
   }
 
+  // `args` (a program of the zip under Wine, or one of this machine) run in
+  // `folder` to its end; its exit code, its output and errors in `out`.
+  int run_to_end(const fs::path& folder, const std::vector<std::string>& args, std::string& out) {
+    const pid_t pid = start(args, args[0].ends_with(".exe") ? env_ : env_list{}, folder,
+                            folder / "out.txt", folder / "errors.txt");
+    const int code = exit_code_within(pid, 600);
+    if (code == -1) kill_group(pid);
+    out = read_file(folder / "out.txt") + read_file(folder / "errors.txt");
+    return code;
+  }
+
   // `wine pitchlog.exe` in `folder`: console into console.txt, errors into errors.txt.
   pid_t start_pitchlog(const fs::path& folder, int in_fd = -1) {
     running_.push_back(start({PITCHLOG_WINE, "pitchlog.exe"}, env_, folder, folder / "console.txt",
@@ -383,17 +395,6 @@ class pictures_exe : public pitchlog_exe {
  protected:
   pictures_exe() : pitchlog_exe(practice::shot_layout().width, practice::shot_layout().height) {}
   void SetUp() override { start_wine("en_US"); }
-
-  // `wine pitchlog-pictures.exe args` in `folder`, to its end; its exit code,
-  // its output in `out`.
-  int run_pictures(const fs::path& folder, std::vector<std::string> args, std::string& out) {
-    args.insert(args.begin(), {PITCHLOG_WINE, "pitchlog-pictures.exe"});
-    const pid_t pid = start(args, env_, folder, folder / "out.txt", folder / "errors.txt");
-    const int code = exit_code_within(pid, 300);
-    if (code == -1) kill_group(pid);
-    out = read_file(folder / "out.txt") + read_file(folder / "errors.txt");
-    return code;
-  }
 };
 
 TEST_F(pictures_exe, shoots_cuts_and_checks_the_practice_data_byte_for_byte) {
@@ -415,7 +416,11 @@ TEST_F(pictures_exe, shoots_cuts_and_checks_the_practice_data_byte_for_byte) {
 
   std::ofstream(folder / "shots" / "cuts.json") << practice::practice_cuts_json(layout);
   std::string out;
-  ASSERT_EQ(run_pictures(folder, {"cut", "shots", "--out", "mine"}, out), 0) << out;
+  ASSERT_EQ(
+      run_to_end(folder, {PITCHLOG_WINE, "pitchlog-pictures.exe", "cut", "shots", "--out", "mine"},
+                 out),
+      0)
+      << out;
   std::string error;
   ASSERT_TRUE(practice::write_data_pictures((folder / "practice").string(), error)) << error;
   for (const practice::data_picture& p : practice::data_picture_table) {
@@ -424,8 +429,37 @@ TEST_F(pictures_exe, shoots_cuts_and_checks_the_practice_data_byte_for_byte) {
     EXPECT_FALSE(bytes.empty()) << p.file_name;
     EXPECT_TRUE(bytes == read_file(folder / "practice" / name)) << p.file_name << " differs";
   }
-  EXPECT_EQ(run_pictures(folder, {"check", "mine", "shots"}, out), 0) << out;
+  EXPECT_EQ(
+      run_to_end(folder, {PITCHLOG_WINE, "pitchlog-pictures.exe", "check", "mine", "shots"}, out),
+      0)
+      << out;
   EXPECT_NE(out.find("pass: "), std::string::npos) << out;
+}
+
+// pitchlog-replay.exe from the zip, in the English locale, on an H.264
+// recording (MP4, the usual recorder's output) of the seeded game: its
+// FFmpeg decoder gives every pitch, text.txt the expected reports.
+class replay_exe : public pitchlog_exe {
+ protected:
+  void SetUp() override { start_wine("en_US"); }
+};
+
+TEST_F(replay_exe, replays_an_h264_recording_into_the_expected_reports) {
+  const fs::path folder = unpack("replay");
+  std::string out;
+  ASSERT_EQ(run_to_end(folder,
+                       {(bin / "practice-game").string(), "record", "--seed", "5", "--innings", "1",
+                        "--truth", "truth.jsonl", "--out", "game.mp4", "--codec", "h264"},
+                       out),
+            0)
+      << out;
+  EXPECT_EQ(run_to_end(folder, {PITCHLOG_WINE, "pitchlog-replay.exe", "game.mp4"}, out), 0) << out;
+  const std::vector<practice::truth_pitch> truth = read_truth(folder / "truth.jsonl");
+  ASSERT_GE(truth.size(), 15u);
+  expect_reports_of(truth, read_file(folder / "text.txt"));
+  // pitches.csv: its header and a row per pitch.
+  EXPECT_EQ(test_support::count_of(read_file(folder / "pitches.csv"), "\n"),
+            static_cast<int>(truth.size()) + 1);
 }
 
 }  // namespace
