@@ -28,6 +28,9 @@
 #include "control/capture/platform.h"
 #include "control/capture/video/video_desktop.h"
 #include "control/main_loop.h"
+#ifdef _WIN32
+#include "control/capture/windows/wide_text.h"
+#endif
 
 namespace {
 
@@ -138,6 +141,8 @@ int main(int argc, char** argv) {
   // FFmpeg's own messages: none unless asked for.
 #ifdef _WIN32
   if (!std::getenv("OPENCV_FFMPEG_LOGLEVEL")) _putenv_s("OPENCV_FFMPEG_LOGLEVEL", "-8");
+  // The reports reach a console window as Unicode text, whatever its code page.
+  pitchlog::write_console_wide(std::cout);
 #else
   setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);
   // Every capture and burst frame is a new picture of the whole desktop, freed

@@ -32,8 +32,8 @@ bool read_shot_folder(const std::filesystem::path& dir, shot_set& shots, std::st
 std::string missing_shots(const std::filesystem::path& dir, const shot_set& shots,
                           const std::vector<int>& needed);
 
-// A path from UTF-8 text, such as the Japanese names of data/ (a plain string
-// would be read in the system code page on Windows).
+// A path from UTF-8 text, such as the Japanese names of data/ (on Windows the
+// C++ library widens a plain string byte by byte).
 std::filesystem::path utf8_path(std::string_view utf8);
 
 // Encodes `picture` as PNG and writes it to `path` (named in UTF-16 on
