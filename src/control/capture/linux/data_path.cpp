@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace pitchlog {
@@ -18,11 +17,17 @@ bool regular_file_exists(const std::string& path) {
   return std::filesystem::is_regular_file(path, error);
 }
 
+bool image_loader_opens(const std::string&) {
+  return true;
+}
+
 bool read_whole_file(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+  if (size < 0) return false;
+  bytes.resize(static_cast<size_t>(size));
+  in.seekg(0);
+  return static_cast<bool>(in.read(bytes.data(), size));
 }
 
 }  // namespace pitchlog

@@ -17,6 +17,12 @@ bool regular_file_exists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool image_loader_opens(const std::string& path) {
+  for (const char c : path)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
 bool read_whole_file(const std::string& path, std::string& bytes) {
   HANDLE file = CreateFileW(utf16_from_utf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
