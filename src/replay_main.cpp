@@ -6,6 +6,9 @@
 
 #include "control/capture/video/video_process.h"
 #include "replay/replay_run.h"
+#ifdef _WIN32
+#include "control/capture/windows/wide_text.h"
+#endif
 
 int main(int argc, char** argv) {
   using pitchlog::run_outcome;
@@ -14,6 +17,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   pitchlog::prepare_video_process();
+#ifdef _WIN32
+  // The reports reach a console window as Unicode text, whatever its code page.
+  pitchlog::write_console_wide(std::cout);
+#endif
   switch (pitchlog::replay_video(argv[1], std::cout, std::cerr)) {
     case run_outcome::video_ended:
       return 0;  // replayed whole

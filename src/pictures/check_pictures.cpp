@@ -168,7 +168,7 @@ picture_set read_picture_folder(const fs::path& dir) {
   picture_set set;
   for (int i = 0; i < data_picture_count; ++i) {
     std::string why;
-    set.pictures[i] = read_png(dir / std::string(template_file_names[i]), why);
+    set.pictures[i] = read_png(dir / utf8_path(template_file_names[i]), why);
     if (set.pictures[i].empty()) set.unreadable[i] = why;
   }
   return set;

@@ -73,14 +73,8 @@ bool write_picture_folder(const fs::path& dir, const picture_array& pictures, st
     return false;
   };
   for (int i = 0; i < data_picture_count; ++i) {
-    const fs::path path = staging / std::string(template_file_names[i]);
-    bool written = false;
-    try {
-      written = cv::imwrite(path.string(), pictures[i]);
-    } catch (const cv::Exception&) {
-      written = false;
-    }
-    if (!written) return give_up("cannot write " + path.string());
+    const fs::path path = staging / utf8_path(template_file_names[i]);
+    if (!write_png_file(path, pictures[i])) return give_up("cannot write " + path.string());
   }
   // The old folder steps aside first and comes back if the new one cannot
   // take its place.

@@ -1,6 +1,8 @@
 #include "pictures/cuts.h"
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include <opencv2/core.hpp>
 
@@ -91,9 +93,18 @@ std::string cut_problem(template_id id, const cv::Rect& cut, cv::Size game) {
 
 bool read_cuts_file(const std::filesystem::path& path, cut_plan& plan, std::string& error) {
   const std::string where = "the cuts file " + path.string();
+  // Read by the C++ library, which opens Windows' wide names, and parsed
+  // from memory: the parser's own file calls take narrow names only.
+  std::ifstream in(path, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   cv::FileStorage file;
   try {
-    if (!file.open(path.string(), cv::FileStorage::READ | cv::FileStorage::FORMAT_JSON)) {
+    if (!in.good() && !in.eof()) {
+      error = "cannot read " + where;
+      return false;
+    }
+    if (text.empty() || !file.open(text, cv::FileStorage::READ | cv::FileStorage::MEMORY |
+                                             cv::FileStorage::FORMAT_JSON)) {
       error = "cannot read " + where;
       return false;
     }

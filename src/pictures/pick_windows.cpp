@@ -7,8 +7,11 @@
 namespace pitchlog {
 
 rectangle_drag window_drag() {
+  // Windows always has a desktop to show windows on; X11 needs a display.
+#ifndef _WIN32
   const char* display = std::getenv("DISPLAY");
   if (display == nullptr || *display == '\0') return {};
+#endif
   return [](const std::string& title, const cv::Mat& picture) -> std::optional<cv::Rect> {
     cv::namedWindow(title, cv::WINDOW_AUTOSIZE);
     const cv::Rect r = cv::selectROI(title, picture, true, false);

@@ -11,6 +11,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "control/capture/screen_capture.h"
+#include "control/templates/template_store.h"
 #include "pictures/shot_folder.h"
 
 namespace pitchlog {
@@ -144,7 +145,7 @@ int run_import(const fs::path& dir, int label, const fs::path& file, std::ostrea
   }
   cv::Mat picture;
   try {
-    picture = cv::imread(file.string(), cv::IMREAD_COLOR);
+    picture = colour_load(file.string());
   } catch (const cv::Exception&) {
     picture.release();
   }

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <vector>
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -118,18 +119,30 @@ fs::path temporary_beside(const fs::path& path, const std::string& tag) {
   return path.parent_path() / name;
 }
 
-bool write_png(const fs::path& path, const cv::Mat& picture, std::string& error, int compression) {
-  // The encoder is chosen by the extension, so the temporary name keeps it.
-  fs::path temporary = temporary_beside(path, "writing");
-  temporary += ".png";
-  bool written = false;
+fs::path utf8_path(std::string_view utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+bool write_png_file(const fs::path& path, const cv::Mat& picture, int compression) {
+  std::vector<uchar> bytes;
   try {
     std::vector<int> options;
     if (compression >= 0) options = {cv::IMWRITE_PNG_COMPRESSION, compression};
-    written = cv::imwrite(temporary.string(), picture, options);
+    if (!cv::imencode(".png", picture, bytes, options)) return false;
   } catch (const cv::Exception&) {
-    written = false;
+    return false;
   }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+bool write_png(const fs::path& path, const cv::Mat& picture, std::string& error, int compression) {
+  fs::path temporary = temporary_beside(path, "writing");
+  temporary += ".png";
+  const bool written = write_png_file(temporary, picture, compression);
   std::error_code ec;
   if (written) fs::rename(temporary, path, ec);
   if (!written || ec) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <opencv2/core/mat.hpp>
@@ -30,6 +31,16 @@ bool read_shot_folder(const std::filesystem::path& dir, shot_set& shots, std::st
 // none is missing.
 std::string missing_shots(const std::filesystem::path& dir, const shot_set& shots,
                           const std::vector<int>& needed);
+
+// A path from UTF-8 text, such as the Japanese names of data/ (on Windows the
+// C++ library widens a plain string byte by byte).
+std::filesystem::path utf8_path(std::string_view utf8);
+
+// Encodes `picture` as PNG and writes it to `path` (named in UTF-16 on
+// Windows, which the encoder's own file calls cannot take). False when either
+// fails; the file may then be partly written.
+bool write_png_file(const std::filesystem::path& path, const cv::Mat& picture,
+                    int compression = -1);
 
 // Writes `picture` as PNG to `path` through a temporary file beside it, so
 // that the path never holds half a picture, with the encoder's default

@@ -187,7 +187,7 @@ TEST_F(wine_capture, desktop_lands_in_capture_bmp_and_console_text_is_code_page_
   const std::string expected_console =
       iconv_cp932("ファイルが読み込めません。\n") +
       iconv_cp932("ストレート：40%,カーブ：20%,フォーク：20%,シュート：20%\n") +
-      "data\x5c\x92\xe1\x82\xdf.png\n";  // data\低め.png
+      "data\\低め.png\n";  // in UTF-8, opened through the wide file API
   EXPECT_EQ(read_file(work_.path() / "stdout.txt"), expected_console);
 
   const std::string bmp = read_file(work_.path() / "capture.bmp");

@@ -1,9 +1,11 @@
-// The Windows pitchlog.exe, unpacked from pitchlog-windows-x64.zip, watching
-// the practice game under Wine: the game plays in its X11 window on a private
-// 1024 x 768 Xvfb and `wine pitchlog.exe` grabs that display with GDI. Wine
-// runs in a Japanese locale, so its code page is 932 as on the Windows
-// pitchlog is made for. text.txt and the console are checked against the
-// reports built from the game's truth log.
+// The Windows programs, unpacked from pitchlog-windows-x64.zip, under Wine:
+// first pitchlog.exe watching the practice game, which plays in its X11
+// window on a private 1024 x 768 Xvfb while `wine pitchlog.exe` grabs that
+// display with GDI. Wine runs in a Japanese locale, so its code page is 932
+// as on the Windows pitchlog is made for, and the whole game runs in an
+// English one too. text.txt and the console are checked against the reports
+// built from the game's truth log. pitchlog-pictures.exe and
+// pitchlog-replay.exe follow at the end.
 //
 // A burst's frames are spaced by one capture: the grab, capture.bmp written
 // and loaded, and the 60 ms pause. Wine's GDI grab of the X screen takes
@@ -32,7 +34,10 @@
 #include "control/capture/desktop_platform.h"
 #include "control/capture/shift_jis.h"
 #include "end_to_end/x11_keys.h"
+#include "pictures/piped_child.h"
+#include "practice/data_pictures.h"
 #include "practice/expected_report.h"
+#include "practice/shots.h"
 #include "support/test_support.h"
 
 namespace {
@@ -136,36 +141,47 @@ const fs::path bin{PITCHLOG_BINARY_DIR};
 
 class pitchlog_exe : public ::testing::Test {
  protected:
+  pitchlog_exe() : pitchlog_exe(1024, 768) {}
+  pitchlog_exe(int width, int height) : x_(width, height) {}
+
   void SetUp() override {
+    start_wine("ja_JP");
+    if (!HasFatalFailure()) measure_pace();
+  }
+
+  // Wine in `locale` (ja_JP: code page 932; en_US: 1252), in a prefix of its
+  // own, on this test's display.
+  void start_wine(const std::string& locale) {
     ASSERT_TRUE(fs::exists(PITCHLOG_WINDOWS_ZIP))
         << PITCHLOG_WINDOWS_ZIP << ": run scripts/windows";
     ASSERT_FALSE(std::string(PITCHLOG_WINE).empty()) << "Wine is not installed";
     ASSERT_FALSE(x_.display().empty()) << x_.failure();
-    // A private Japanese locale (the machine needs none installed).
+    // A private locale (the machine needs none installed).
     const fs::path locales = bin / "wine-locale";
-    if (!fs::exists(locales / "ja_JP.UTF-8" / "LC_CTYPE")) {
+    const std::string name = locale + ".UTF-8";
+    if (!fs::exists(locales / name / "LC_CTYPE")) {
       fs::create_directories(locales);
-      const pid_t localedef = start(
-          {"/usr/bin/localedef", "-i", "ja_JP", "-f", "UTF-8", (locales / "ja_JP.UTF-8").string()},
-          {}, dir_.path(), dir_.path() / "localedef.txt", dir_.path() / "localedef.txt");
+      const pid_t localedef =
+          start({"/usr/bin/localedef", "-i", locale, "-f", "UTF-8", (locales / name).string()}, {},
+                dir_.path(), dir_.path() / "localedef.txt", dir_.path() / "localedef.txt");
       ASSERT_EQ(exit_code_within(localedef, 60), 0) << read_file(dir_.path() / "localedef.txt");
     }
-    env_ = {{"WINEPREFIX", (bin / "wine-prefix-ja").string()},
+    const fs::path prefix = bin / ("wine-prefix-" + locale.substr(0, 2));
+    env_ = {{"WINEPREFIX", prefix.string()},
             {"WINEDEBUG", "-all"},
             {"WINEDLLOVERRIDES", "mscoree,mshtml="},  // no Mono or Gecko installer
             {"LOCPATH", locales.string()},
-            {"LC_ALL", "ja_JP.UTF-8"},
+            {"LC_ALL", name},
             {"DISPLAY", x_.display()}};
     // A server left by an earlier test still talks to that test's display.
     stop_wineserver();
-    if (!fs::exists(bin / "wine-prefix-ja" / "system.reg")) {
+    if (!fs::exists(prefix / "system.reg")) {
       const pid_t boot = start({PITCHLOG_WINE, "wineboot", "-i"}, env_, dir_.path(),
                                dir_.path() / "boot.txt", dir_.path() / "boot.txt");
       const int code = exit_code_within(boot, 300);
       if (code == -1) kill_group(boot);
       ASSERT_EQ(code, 0) << "wineboot -i: " << read_file(dir_.path() / "boot.txt");
     }
-    measure_pace();
   }
 
   // Sets pace_ from the two capture periods on this display, measured now.
@@ -216,6 +232,17 @@ class pitchlog_exe : public ::testing::Test {
     return folder;
   }
 
+  // `args` (a program of the zip under Wine, or one of this machine) run in
+  // `folder` to its end; its exit code, its output and errors in `out`.
+  int run_to_end(const fs::path& folder, const std::vector<std::string>& args, std::string& out) {
+    const pid_t pid = start(args, args[0].ends_with(".exe") ? env_ : env_list{}, folder,
+                            folder / "out.txt", folder / "errors.txt");
+    const int code = exit_code_within(pid, 600);
+    if (code == -1) kill_group(pid);
+    out = read_file(folder / "out.txt") + read_file(folder / "errors.txt");
+    return code;
+  }
+
   // `wine pitchlog.exe` in `folder`: console into console.txt, errors into errors.txt.
   pid_t start_pitchlog(const fs::path& folder, int in_fd = -1) {
     running_.push_back(start({PITCHLOG_WINE, "pitchlog.exe"}, env_, folder, folder / "console.txt",
@@ -258,14 +285,29 @@ class pitchlog_exe : public ::testing::Test {
         << "pitchlog.exe ended on its own: " << read_file(folder / "errors.txt");
   }
 
-  practice::xvfb x_{1024, 768};
+  practice::xvfb x_;
   test_support::scoped_work_dir dir_;
   env_list env_;
   std::vector<pid_t> running_;
   double pace_ = 1;  // game time runs this many times slower than the clock
 };
 
-TEST_F(pitchlog_exe, records_a_seeded_whole_game_in_code_page_932_file_and_console) {
+// The same game in Wine's Japanese locale and in an English one, whose
+// system code page (1252) cannot name the pictures of data\: the files and
+// the console's bytes are the same in both.
+class pitchlog_exe_in_locale : public pitchlog_exe,
+                               public ::testing::WithParamInterface<const char*> {
+ protected:
+  void SetUp() override {
+    start_wine(GetParam());
+    if (!HasFatalFailure()) measure_pace();
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(locales, pitchlog_exe_in_locale, ::testing::Values("ja_JP", "en_US"),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST_P(pitchlog_exe_in_locale, records_a_seeded_whole_game_in_code_page_932_file_and_console) {
   const fs::path folder = unpack("game");
   const pid_t watcher = watch_game(folder, {"--seed", "5", "--innings", "1"});
   finish_game(folder, watcher, 600);
@@ -332,7 +374,7 @@ TEST_F(pitchlog_exe, an_unreadable_inning_sign_shows_the_burst_in_windows_and_a_
   expect_reports_of(truth, read_file(folder / "text.txt"));
 }
 
-TEST_F(pitchlog_exe, runs_in_a_folder_with_a_japanese_path_and_opens_data_by_code_page_932) {
+TEST_F(pitchlog_exe, runs_in_a_folder_with_a_japanese_path_and_opens_data_by_its_japanese_names) {
   const fs::path folder = unpack("配球記録 テスト");
   std::ofstream(folder / "game.json") << three_pitches;
   const pid_t watcher = watch_game(folder, {"--scenario", "game.json"});
@@ -343,6 +385,81 @@ TEST_F(pitchlog_exe, runs_in_a_folder_with_a_japanese_path_and_opens_data_by_cod
   expect_reports_of(read_truth(folder / "truth.jsonl"), read_file(folder / "text.txt"));
   for (const char* crop : {"pitcher_name_bat.png", "pitcher_name_field.png"})
     EXPECT_TRUE(fs::exists(folder / crop)) << crop;
+}
+
+// pitchlog-pictures.exe from the zip on the practice game's shot desktop, in
+// the English locale, where only the wide file API names data\'s pictures:
+// shoot answered through standard input while the game shows each screen,
+// cut with the practice cuts, check. Nothing here depends on the pace.
+class pictures_exe : public pitchlog_exe {
+ protected:
+  pictures_exe() : pitchlog_exe(practice::shot_layout().width, practice::shot_layout().height) {}
+  void SetUp() override { start_wine("en_US"); }
+};
+
+TEST_F(pictures_exe, shoots_cuts_and_checks_the_practice_data_byte_for_byte) {
+  const fs::path folder = unpack("pictures");
+  const practice::desktop_layout layout = practice::shot_layout();
+  test_support::child show =
+      test_support::spawn({(bin / "practice-game").string(), "show", "--x",
+                           std::to_string(layout.game_x), "--y", std::to_string(layout.game_y)},
+                          {{"DISPLAY", x_.display()}}, folder);
+  test_support::child shoot =
+      test_support::spawn({PITCHLOG_WINE, "pitchlog-pictures.exe", "shoot", "shots"}, env_, folder,
+                          folder / "shoot.txt");
+  running_.push_back(shoot.pid);
+  int code = -1;
+  const std::vector<std::string> asked = test_support::drive_shoot(shoot, show, {}, code, 120);
+  EXPECT_EQ(code, 0) << read_file(folder / "shoot.txt");
+  EXPECT_EQ(asked.size(), practice::shot_views().size());
+  EXPECT_EQ(test_support::finish(show), 0);
+
+  std::ofstream(folder / "shots" / "cuts.json") << practice::practice_cuts_json(layout);
+  std::string out;
+  ASSERT_EQ(
+      run_to_end(folder, {PITCHLOG_WINE, "pitchlog-pictures.exe", "cut", "shots", "--out", "mine"},
+                 out),
+      0)
+      << out;
+  std::string error;
+  ASSERT_TRUE(practice::write_data_pictures((folder / "practice").string(), error)) << error;
+  for (const practice::data_picture& p : practice::data_picture_table) {
+    const fs::path name = fs::path(std::u8string(p.file_name.begin(), p.file_name.end()));
+    const std::string bytes = read_file(folder / "mine" / name);
+    EXPECT_FALSE(bytes.empty()) << p.file_name;
+    EXPECT_TRUE(bytes == read_file(folder / "practice" / name)) << p.file_name << " differs";
+  }
+  EXPECT_EQ(
+      run_to_end(folder, {PITCHLOG_WINE, "pitchlog-pictures.exe", "check", "mine", "shots"}, out),
+      0)
+      << out;
+  EXPECT_NE(out.find("pass: "), std::string::npos) << out;
+}
+
+// pitchlog-replay.exe from the zip, in the English locale, on an H.264
+// recording (MP4, the usual recorder's output) of the seeded game: its
+// FFmpeg decoder gives every pitch, text.txt the expected reports.
+class replay_exe : public pitchlog_exe {
+ protected:
+  void SetUp() override { start_wine("en_US"); }
+};
+
+TEST_F(replay_exe, replays_an_h264_recording_into_the_expected_reports) {
+  const fs::path folder = unpack("replay");
+  std::string out;
+  ASSERT_EQ(run_to_end(folder,
+                       {(bin / "practice-game").string(), "record", "--seed", "5", "--innings", "1",
+                        "--truth", "truth.jsonl", "--out", "game.mp4", "--codec", "h264"},
+                       out),
+            0)
+      << out;
+  EXPECT_EQ(run_to_end(folder, {PITCHLOG_WINE, "pitchlog-replay.exe", "game.mp4"}, out), 0) << out;
+  const std::vector<practice::truth_pitch> truth = read_truth(folder / "truth.jsonl");
+  ASSERT_GE(truth.size(), 15u);
+  expect_reports_of(truth, read_file(folder / "text.txt"));
+  // pitches.csv: its header and a row per pitch.
+  EXPECT_EQ(test_support::count_of(read_file(folder / "pitches.csv"), "\n"),
+            static_cast<int>(truth.size()) + 1);
 }
 
 }  // namespace

@@ -9,11 +9,19 @@
 #include <vector>
 
 #include <opencv2/core/mat.hpp>
-#include <opencv2/videoio.hpp>
 
 #include "control/capture/platform.h"
+#ifdef _WIN32
+#include "control/capture/video/libav_reader.h"
+#else
+#include <opencv2/videoio.hpp>
+#endif
 
 namespace pitchlog {
+
+#ifndef _WIN32
+using video_reader = cv::VideoCapture;
+#endif
 
 // What a capture costs on top of its pause in the model, in microseconds: 3 ms
 // for the checks of a capture, which look at the game picture alone, plus
@@ -22,7 +30,7 @@ namespace pitchlog {
 int64_t video_capture_cost_us(int width, int height);
 
 struct video_desktop {
-  cv::VideoCapture video;
+  video_reader video;
   std::string path;
   int width = 0;
   int height = 0;

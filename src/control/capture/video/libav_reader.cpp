@@ -1,0 +1,159 @@
+#include "control/capture/video/libav_reader.h"
+
+#include <cmath>
+#include <cstdlib>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+namespace pitchlog {
+
+struct libav_state {
+  AVFormatContext* format = nullptr;
+  AVCodecContext* codec = nullptr;
+  SwsContext* scale = nullptr;
+  AVPacket* packet = nullptr;
+  AVFrame* frame = nullptr;
+  int stream = -1;
+  bool draining = false;  // the file is read to its end; the decoder gives what it holds
+  bool have_frame = false;
+  int64_t frame_pts = AV_NOPTS_VALUE;
+
+  ~libav_state() {
+    sws_freeContext(scale);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&codec);
+    avformat_close_input(&format);
+  }
+};
+
+namespace {
+
+double seconds_of(AVRational r) {
+  return r.den != 0 ? static_cast<double>(r.num) / r.den : 0.0;
+}
+
+double frames_per_second(const AVStream* s) {
+  const double average = seconds_of(s->avg_frame_rate);
+  return average > 0 ? average : seconds_of(s->r_frame_rate);
+}
+
+bool open_state(libav_state& s, const std::string& path) {
+  // FFmpeg's own messages at the level that OpenCV's reader takes from the
+  // environment (pitchlog-replay asks for none).
+  if (const char* level = std::getenv("OPENCV_FFMPEG_LOGLEVEL")) av_log_set_level(std::atoi(level));
+  // FFmpeg's file protocol takes UTF-8 names on Windows.
+  if (avformat_open_input(&s.format, path.c_str(), nullptr, nullptr) < 0) return false;
+  if (avformat_find_stream_info(s.format, nullptr) < 0) return false;
+  const AVCodec* decoder = nullptr;
+  s.stream = av_find_best_stream(s.format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+  if (s.stream < 0 || decoder == nullptr) return false;
+  s.codec = avcodec_alloc_context3(decoder);
+  if (s.codec == nullptr ||
+      avcodec_parameters_to_context(s.codec, s.format->streams[s.stream]->codecpar) < 0)
+    return false;
+  s.codec->thread_count = 0;  // as many as the machine has
+  if (avcodec_open2(s.codec, decoder, nullptr) < 0) return false;
+  s.packet = av_packet_alloc();
+  s.frame = av_frame_alloc();
+  return s.packet != nullptr && s.frame != nullptr && s.codec->width > 0 && s.codec->height > 0;
+}
+
+}  // namespace
+
+video_reader::video_reader() = default;
+video_reader::~video_reader() = default;
+
+bool video_reader::open(const std::string& path, int) {
+  release();
+  state_ = std::make_unique<libav_state>();
+  if (!open_state(*state_, path)) release();
+  return isOpened();
+}
+
+bool video_reader::isOpened() const {
+  return state_ != nullptr;
+}
+
+void video_reader::release() {
+  state_.reset();
+}
+
+bool video_reader::grab() {
+  if (!state_) return false;
+  libav_state& s = *state_;
+  s.have_frame = false;
+  for (;;) {
+    const int received = avcodec_receive_frame(s.codec, s.frame);
+    if (received == 0) {
+      s.frame_pts = s.frame->best_effort_timestamp;
+      s.have_frame = true;
+      return true;
+    }
+    if (received != AVERROR(EAGAIN)) return false;  // the end, or a broken stream
+    if (s.draining) return false;
+    // The decoder wants more: the next packet of the video stream, or the
+    // end of the file.
+    int read = 0;
+    while ((read = av_read_frame(s.format, s.packet)) >= 0 && s.packet->stream_index != s.stream)
+      av_packet_unref(s.packet);
+    if (read < 0) {
+      s.draining = true;
+      avcodec_send_packet(s.codec, nullptr);
+      continue;
+    }
+    const int sent = avcodec_send_packet(s.codec, s.packet);
+    av_packet_unref(s.packet);
+    // A packet that does not decode is skipped, as OpenCV's reader does.
+    if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_INVALIDDATA) return false;
+  }
+}
+
+bool video_reader::retrieve(cv::Mat& picture) {
+  if (!state_ || !state_->have_frame) return false;
+  libav_state& s = *state_;
+  const AVFrame* f = s.frame;
+  s.scale = sws_getCachedContext(s.scale, f->width, f->height,
+                                 static_cast<AVPixelFormat>(f->format), f->width, f->height,
+                                 AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
+  if (s.scale == nullptr) return false;
+  picture.create(f->height, f->width, CV_8UC3);
+  uint8_t* rows[4] = {picture.data, nullptr, nullptr, nullptr};
+  const int strides[4] = {static_cast<int>(picture.step[0]), 0, 0, 0};
+  return sws_scale(s.scale, f->data, f->linesize, 0, f->height, rows, strides) == f->height;
+}
+
+double video_reader::get(int property) const {
+  if (!state_) return 0.0;
+  const libav_state& s = *state_;
+  const AVStream* stream = s.format->streams[s.stream];
+  switch (property) {
+    case cv::CAP_PROP_FRAME_WIDTH:
+      return s.codec->width;
+    case cv::CAP_PROP_FRAME_HEIGHT:
+      return s.codec->height;
+    case cv::CAP_PROP_FPS:
+      return frames_per_second(stream);
+    case cv::CAP_PROP_FRAME_COUNT: {
+      if (stream->nb_frames > 0) return static_cast<double>(stream->nb_frames);
+      const double duration = s.format->duration != AV_NOPTS_VALUE
+                                  ? static_cast<double>(s.format->duration) / AV_TIME_BASE
+                                  : 0.0;
+      return std::floor(duration * frames_per_second(stream) + 0.5);
+    }
+    case cv::CAP_PROP_POS_MSEC: {
+      if (s.frame_pts == AV_NOPTS_VALUE) return 0.0;
+      const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+      return static_cast<double>(s.frame_pts - start) * seconds_of(stream->time_base) * 1000.0;
+    }
+    default:
+      return 0.0;
+  }
+}
+
+}  // namespace pitchlog
