@@ -19,15 +19,20 @@ set(package_programs pitchlog pitchlog-pictures)
 set(PITCHLOG_FFMPEG_DIR "" CACHE PATH "FFmpeg's static libraries for pitchlog-replay.exe")
 if(PITCHLOG_FFMPEG_DIR)
   add_library(pitchlog_video STATIC ${SRC}/control/capture/video/video_desktop.cpp
+                                    ${SRC}/control/capture/video/video_process.cpp
                                     ${SRC}/control/capture/video/libav_reader.cpp)
   target_include_directories(pitchlog_video SYSTEM PRIVATE ${PITCHLOG_FFMPEG_DIR}/include)
   target_link_libraries(pitchlog_video PUBLIC pitchlog_capture opencv_core PRIVATE
     ${PITCHLOG_FFMPEG_DIR}/lib/libavformat.a ${PITCHLOG_FFMPEG_DIR}/lib/libavcodec.a
     ${PITCHLOG_FFMPEG_DIR}/lib/libswscale.a ${PITCHLOG_FFMPEG_DIR}/lib/libavutil.a bcrypt)
   pitchlog_layer_view(pitchlog_video control/capture)
+  file(GLOB REPLAY_SOURCES CONFIGURE_DEPENDS ${SRC}/replay/*.cpp)
+  add_library(pitchlog_replay STATIC ${REPLAY_SOURCES})
+  target_link_libraries(pitchlog_replay PUBLIC pitchlog_video pitchlog_control opencv_imgcodecs)
+  pitchlog_layer_view(pitchlog_replay replay control screen pitch record)
   add_executable(pitchlog-replay ${SRC}/replay_main.cpp)
-  target_link_libraries(pitchlog-replay PRIVATE pitchlog_video pitchlog_control)
-  pitchlog_layer_view(pitchlog-replay control screen pitch record)
+  target_link_libraries(pitchlog-replay PRIVATE pitchlog_replay)
+  pitchlog_layer_view(pitchlog-replay replay control)
   list(APPEND package_programs pitchlog-replay)
 endif()
 foreach(program ${package_programs})
