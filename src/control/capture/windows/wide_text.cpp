@@ -42,7 +42,8 @@ class wide_console_buffer : public std::streambuf {
 
  protected:
   int_type overflow(int_type c) override {
-    if (traits_type::eq_int_type(c, traits_type::eof())) return sync() == 0 ? 0 : c;
+    if (traits_type::eq_int_type(c, traits_type::eof()))
+      return sync() == 0 ? traits_type::not_eof(c) : traits_type::eof();
     pending_ += traits_type::to_char_type(c);
     if (c == '\n' && sync() != 0) return traits_type::eof();
     return c;
