@@ -11,14 +11,17 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <memory>
 #include <streambuf>
 #include <string>
+#include <system_error>
 
 #include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
@@ -38,7 +41,7 @@ using wall_clock = std::chrono::steady_clock;
 constexpr int replayed_whole = 0;
 constexpr int bad_input = 2;
 constexpr int video_broke_off = 3;
-constexpr int inning_unreadable = 4;
+constexpr int pitches_unread = 4;
 constexpr int game_never_found = 5;
 
 constexpr const char* usage = "usage: pitchlog-replay FILE\n";
@@ -124,6 +127,27 @@ class console_buffer : public std::streambuf {
   std::function<void()> before_;
 };
 
+// The folder an unread pitch's burst goes to, named after the video time it
+// was caught at ("unread_0-01-10.279"), made when its first picture comes, with
+// one line saying so. Empty when it cannot be made.
+std::string unread_burst_folder(progress_line& progress, const std::string& caught_at) {
+  std::string folder = "unread_" + caught_at;
+  std::replace(folder.begin(), folder.end(), ':', '-');
+  std::error_code made;
+  std::filesystem::create_directories(folder, made);
+  clear_progress(progress);
+  std::cerr << "pitchlog-replay: the inning half of the pitch at " << caught_at
+            << " cannot be read; ";
+  if (made) {
+    std::cerr << "its burst cannot be kept (" << folder << ": " << made.message() << ")";
+    folder.clear();
+  } else {
+    std::cerr << "its burst is in " << folder << "/";
+  }
+  std::cerr << ", and the replay goes on" << std::endl;
+  return folder;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -156,6 +180,7 @@ int main(int argc, char** argv) {
   }
 
   const auto w = std::make_unique<pitchlog::watcher>();
+  w->unread.go_on = true;
   progress_line progress;
   progress.terminal = is_terminal(stderr) && is_terminal(stdout);
   console_buffer console_to_stdout(std::cout.rdbuf(), [&progress] { clear_progress(progress); });
@@ -168,11 +193,15 @@ int main(int argc, char** argv) {
     show_progress(progress, v, w->pitch_log.pitches);
     return grabbed;
   };
-  // Nobody sits at a replay: the start-up failure reads no key, and a burst for
-  // inspection goes to image files named after its windows.
+  // Nobody sits at a replay: the start-up failure reads no key, and the burst of
+  // a pitch that cannot be read goes to image files named after their windows,
+  // in a folder of its own, while the replay goes on.
   p.read_char = [] {};
-  p.show_image = [](const std::string& window, const cv::Mat& image) {
-    cv::imwrite(window + ".png", image);
+  std::string unread_folder;
+  p.show_image = [&](const std::string& window, const cv::Mat& image) {
+    if (window == pitchlog::inspection_windows[0])
+      unread_folder = unread_burst_folder(progress, p.time_text(w->trigger.caught_at_us));
+    if (!unread_folder.empty()) cv::imwrite(unread_folder + "/" + window + ".png", image);
   };
   p.wait_key = [] {};
   // A capture.bmp that cannot be written ends the replay (below): retried, the
@@ -186,13 +215,12 @@ int main(int argc, char** argv) {
   const int64_t stopped_ms = pitchlog::video_now_ms(v);
   if (v.grabs > 0) show_progress(progress, v, w->pitch_log.pitches);
 
-  if (code == 0) {
-    std::cerr << "pitchlog-replay: the inning half of the pitch at "
-              << p.time_text(w->trigger.caught_at_us)
-              << " cannot be read; its burst is in src_img1.png to src_img11.png, and the "
-                 "replay stops there"
+  if (w->unread.count > 0) {
+    std::cerr << "pitchlog-replay: " << w->unread.count
+              << (w->unread.count == 1 ? " pitch" : " pitches")
+              << " could not be read (inning half unknown); their bursts are in the unread_ "
+                 "folders"
               << std::endl;
-    return inning_unreadable;
   }
   if (code == static_cast<int>(pitchlog::exit_code::report_file)) {
     std::cerr << "pitchlog-replay: text.txt cannot be opened for writing in the working folder"
@@ -227,5 +255,5 @@ int main(int argc, char** argv) {
               << "; nothing was recorded" << std::endl;
     return game_never_found;
   }
-  return replayed_whole;
+  return w->unread.count > 0 ? pitches_unread : replayed_whole;
 }
