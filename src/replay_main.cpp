@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -74,6 +75,21 @@ std::string minutes_text(int64_t ms) {
   return text;
 }
 
+// The scale the game picture was found at, when the video is brought from it.
+std::string scale_text(const video_desktop& v) {
+  if (v.to_reference == 1.0) return "";
+  char text[64];
+  std::snprintf(text, sizeof text, ", game picture at %.3gx its size", 1.0 / v.to_reference);
+  return text;
+}
+
+// Found at another scale than its own (by more than a scaler's rounding), the
+// game picture is brought to the reference pictures' scale from then on.
+void apply_found_scale(video_desktop& v, double found_scale) {
+  if (v.to_reference != 1.0 || found_scale == 0.0 || std::abs(found_scale - 1.0) <= 0.02) return;
+  pitchlog::bring_video_to_reference_scale(v, found_scale);
+}
+
 std::string progress_text(const progress_line& line, const video_desktop& v, int pitches) {
   const int64_t done_ms = pitchlog::video_now_ms(v);
   const double wall_s = std::chrono::duration<double>(wall_clock::now() - line.start).count();
@@ -82,7 +98,7 @@ std::string progress_text(const progress_line& line, const video_desktop& v, int
   return "pitchlog-replay: " + minutes_text(done_ms) + " of " +
          (v.declared_us > 0 ? minutes_text(v.declared_us / 1000) : std::string("?")) + " video, " +
          std::to_string(pitches) + (pitches == 1 ? " pitch" : " pitches") + " recorded, " + speed +
-         " real time";
+         " real time" + scale_text(v);
 }
 
 void clear_progress(progress_line& line) {
@@ -181,6 +197,7 @@ int main(int argc, char** argv) {
 
   const auto w = std::make_unique<pitchlog::watcher>();
   w->unread.go_on = true;
+  w->locator.searches_scales = true;
   progress_line progress;
   progress.terminal = is_terminal(stderr) && is_terminal(stdout);
   console_buffer console_to_stdout(std::cout.rdbuf(), [&progress] { clear_progress(progress); });
@@ -189,6 +206,7 @@ int main(int argc, char** argv) {
   pitchlog::platform p = pitchlog::console_platform(console, std::cerr);
   pitchlog::connect_video_platform(v, p);
   p.grab_screen = [&](pitchlog::screen_grab& grab) {
+    apply_found_scale(v, w->locator.found_scale);
     const bool grabbed = pitchlog::grab_video(v, grab);
     show_progress(progress, v, w->pitch_log.pitches);
     return grabbed;
