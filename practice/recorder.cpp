@@ -86,6 +86,16 @@ bool parse_options(int argc, char** argv, record_options& o, std::string& error)
     error = "--seed, --out and --truth are needed";
     return false;
   }
+  // Both files are written beside their names and renamed over them: a device
+  // or a folder there would be replaced, not written to.
+  for (const std::string* path : {&o.out, &o.truth}) {
+    std::error_code ignored;
+    const fs::file_status status = fs::status(*path, ignored);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+      error = *path + " is not a regular file";
+      return false;
+    }
+  }
   if (o.encoding.crf && o.encoding.codec != video_codec::h264) {
     error = "--crf is the H.264 encoder's quality: it needs --codec h264";
     return false;
