@@ -198,6 +198,7 @@ int main(int argc, char** argv) {
   const auto w = std::make_unique<pitchlog::watcher>();
   w->unread.go_on = true;
   w->locator.searches_scales = true;
+  w->context.close_calls = pitchlog::replay_close_calls;
   progress_line progress;
   progress.terminal = is_terminal(stderr) && is_terminal(stdout);
   console_buffer console_to_stdout(std::cout.rdbuf(), [&progress] { clear_progress(progress); });
