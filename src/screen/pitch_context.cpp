@@ -48,6 +48,12 @@ bool identify_pitcher(const cv::Mat& frame, cv::Point origin, team t, const pitc
   return true;
 }
 
+// What a close call chose: `first`, `second`, or `neither` when it chose none.
+template <typename T>
+T by_close_call(close_call call, T first, T second, T neither) {
+  return call == close_call::first ? first : call == close_call::second ? second : neither;
+}
+
 }  // namespace
 
 inning_half inning_from_scores(double top_score, double bottom_score, const close_call_rule& rule) {
@@ -55,15 +61,8 @@ inning_half inning_from_scores(double top_score, double bottom_score, const clos
   if (is_hit(top_score, check_of(check_id::inning_top).threshold)) half = inning_half::top;
   if (is_hit(bottom_score, check_of(check_id::inning_bottom).threshold)) half = inning_half::bottom;
   if (half != inning_half::undecided) return half;
-  switch (decide_close_call(top_score, bottom_score, rule)) {
-    case close_call::first:
-      return inning_half::top;
-    case close_call::second:
-      return inning_half::bottom;
-    case close_call::neither:
-      break;
-  }
-  return half;
+  return by_close_call(decide_close_call(top_score, bottom_score, rule), inning_half::top,
+                       inning_half::bottom, half);
 }
 
 bool is_new_pitcher(double name_score) {
@@ -76,15 +75,8 @@ pitcher_hand hand_from_scores(double right_score, double left_score, pitcher_han
   const bool left = is_hit(left_score, check_of(check_id::hand_left).threshold);
   if (left) return pitcher_hand::left;
   if (right) return pitcher_hand::right;
-  switch (decide_close_call(right_score, left_score, rule)) {
-    case close_call::first:
-      return pitcher_hand::right;
-    case close_call::second:
-      return pitcher_hand::left;
-    case close_call::neither:
-      break;
-  }
-  return previous;
+  return by_close_call(decide_close_call(right_score, left_score, rule), pitcher_hand::right,
+                       pitcher_hand::left, previous);
 }
 
 pitch_identity identify_pitch_context(frame_burst& burst, cv::Point origin,
