@@ -22,7 +22,7 @@ if(PITCHLOG_FFMPEG_DIR)
                                     ${SRC}/control/capture/video/video_process.cpp
                                     ${SRC}/control/capture/video/libav_reader.cpp)
   target_include_directories(pitchlog_video SYSTEM PRIVATE ${PITCHLOG_FFMPEG_DIR}/include)
-  target_link_libraries(pitchlog_video PUBLIC pitchlog_capture opencv_core PRIVATE
+  target_link_libraries(pitchlog_video PUBLIC pitchlog_capture opencv_core opencv_imgproc PRIVATE
     ${PITCHLOG_FFMPEG_DIR}/lib/libavformat.a ${PITCHLOG_FFMPEG_DIR}/lib/libavcodec.a
     ${PITCHLOG_FFMPEG_DIR}/lib/libswscale.a ${PITCHLOG_FFMPEG_DIR}/lib/libavutil.a bcrypt)
   pitchlog_layer_view(pitchlog_video control/capture)

@@ -61,7 +61,8 @@ const char* const usage =
     "       practice-game show [--x X --y Y]   (a line of render options per view, or hide)\n"
     "       practice-game expect --truth FILE [--out FILE] [--report FILE]\n"
     "       practice-game record --seed N [--innings K] --out FILE --truth FILE\n"
-    "                            [--codec ffv1|h264|mjpg] [--size WxH] [--x X --y Y]\n"
+    "                            [--codec ffv1|h264|mjpg] [--crf N] [--size WxH] [--scale S]\n"
+    "                            [--x X --y Y]\n"
     "screens: title warning play_ball versus field time_out scoreboard\n"
     "         opponent_time_out_wait game_set cut_in\n";
 

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,9 +13,11 @@
 #include <string_view>
 
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
 #include "practice/desktop.h"
+#include "practice/h264_writer.h"
 #include "practice/options.h"
 
 namespace practice {
@@ -24,12 +28,13 @@ namespace fs = std::filesystem;
 
 constexpr const char* usage =
     "usage: practice-game record --seed N [--innings K] --out FILE --truth FILE\n"
-    "                            [--codec ffv1|h264|mjpg] [--size WxH] [--x X --y Y]\n";
+    "                            [--codec ffv1|h264|mjpg] [--crf N] [--size WxH] [--scale S]\n"
+    "                            [--x X --y Y]\n";
 
 struct record_options {
   seeded_game_options seeded;
   std::string out, truth;
-  video_codec codec = video_codec::ffv1;
+  video_encoding encoding;
   std::optional<int> width, height;
 };
 
@@ -57,11 +62,19 @@ bool parse_options(int argc, char** argv, record_options& o, std::string& error)
           o.truth = value;
         } else if (flag == "--codec") {
           ok = value == "ffv1" || value == "h264" || value == "mjpg";
-          o.codec = value == "h264"   ? video_codec::h264
-                    : value == "mjpg" ? video_codec::mjpg
-                                      : video_codec::ffv1;
+          o.encoding.codec = value == "h264"   ? video_codec::h264
+                             : value == "mjpg" ? video_codec::mjpg
+                                               : video_codec::ffv1;
         } else if (flag == "--size") {
           ok = parse_size(value, o);
+        } else if (flag == "--crf") {
+          int crf = -1;
+          ok = parse_number(value, crf) && crf >= 0 && crf <= 51;
+          o.encoding.crf = crf;
+        } else if (flag == "--scale") {
+          double scale = 0.0;
+          ok = parse_number(value, scale) && scale >= 0.25 && scale <= 4.0;
+          o.encoding.scale = scale;
         } else {
           return option_read::unknown;
         }
@@ -71,6 +84,20 @@ bool parse_options(int argc, char** argv, record_options& o, std::string& error)
   if (!read) return false;
   if (!o.seeded.seed || o.out.empty() || o.truth.empty()) {
     error = "--seed, --out and --truth are needed";
+    return false;
+  }
+  // Both files are written beside their names and renamed over them: a device
+  // or a folder there would be replaced, not written to.
+  for (const std::string* path : {&o.out, &o.truth}) {
+    std::error_code ignored;
+    const fs::file_status status = fs::status(*path, ignored);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+      error = *path + " is not a regular file";
+      return false;
+    }
+  }
+  if (o.encoding.crf && o.encoding.codec != video_codec::h264) {
+    error = "--crf is the H.264 encoder's quality: it needs --codec h264";
     return false;
   }
   return true;
@@ -143,12 +170,21 @@ std::string minutes_text(int64_t ms) {
 
 }  // namespace
 
+cv::Size recorded_size(int width, int height, double scale) {
+  if (scale == 1.0) return {width, height};
+  const auto even = [scale](int side) {
+    return std::max(2, 2 * static_cast<int>(std::lround(side * scale / 2.0)));
+  };
+  return {even(width), even(height)};
+}
+
 int64_t recorded_frame_ms(int64_t k) {
   return k * 1000 / record_fps;
 }
 
-bool record_game(const scenario& game, const std::string& path, video_codec codec,
+bool record_game(const scenario& game, const std::string& path, const video_encoding& encoding,
                  std::string& error, const std::function<void(int64_t ms)>& progress) {
+  const video_codec codec = encoding.codec;
   if (!container_holds(codec, path)) {
     error = std::string("an ") + codec_name(codec) + " video cannot be written to " + path +
             " (FFV1: .mkv or .avi; H.264: .mp4, .mkv, .mov or .m4v; MJPG: .avi or .mkv)";
@@ -156,20 +192,33 @@ bool record_game(const scenario& game, const std::string& path, video_codec code
   }
   desktop d = make_desktop(game);
   const int width = d.game.desktop.width, height = d.game.desktop.height;
+  const cv::Size recorded = recorded_size(width, height, encoding.scale);
   const fs::path temporary = temporary_beside(path);
+  // A chosen rate factor goes to x264 directly; otherwise OpenCV's writer.
   cv::VideoWriter writer;
-  try {
-    writer.open(temporary.string(), cv::CAP_FFMPEG, fourcc_of(codec, path), record_fps,
-                cv::Size(width, height), true);
-  } catch (const cv::Exception&) {
+  h264_writer at_crf;
+  if (encoding.crf) {
+    open_h264_writer(at_crf, temporary.string(), recorded, record_fps, *encoding.crf, error);
+  } else {
+    try {
+      writer.open(temporary.string(), cv::CAP_FFMPEG, fourcc_of(codec, path), record_fps, recorded,
+                  true);
+    } catch (const cv::Exception&) {
+    }
   }
-  if (!writer.isOpened()) {
+  const auto write = [&](const cv::Mat& frame) {
+    if (encoding.crf)
+      write_h264_frame(at_crf, frame);
+    else
+      writer.write(frame);
+  };
+  if (!writer.isOpened() && !at_crf.codec) {
     remove_quietly(temporary);
     error = std::string("cannot write an ") + codec_name(codec) + " video of " +
-            std::to_string(width) + "x" + std::to_string(height) + " to " + path;
+            std::to_string(recorded.width) + "x" + std::to_string(recorded.height) + " to " + path;
     return false;
   }
-  cv::Mat frame(height, width, CV_8UC3);
+  cv::Mat frame(height, width, CV_8UC3), scaled;
   int64_t frames = 0;
   for (; recorded_frame_ms(frames) < d.game.end_ms; ++frames) {
     d.now_ms = recorded_frame_ms(frames);
@@ -179,10 +228,18 @@ bool record_game(const scenario& game, const std::string& path, video_codec code
     const cv::Mat bottom_up(height, width, CV_8UC3, const_cast<uint8_t*>(grab.pixels),
                             static_cast<std::size_t>(d.stride));
     cv::flip(bottom_up, frame, 0);
-    writer.write(frame);
+    if (recorded == frame.size()) {
+      write(frame);
+    } else {
+      // As a video site or a scaler would: area averaging down, bicubic up.
+      cv::resize(frame, scaled, recorded, 0, 0,
+                 encoding.scale < 1.0 ? cv::INTER_AREA : cv::INTER_CUBIC);
+      write(scaled);
+    }
     if (progress && frames % record_fps == 0) progress(d.now_ms);
   }
   writer.release();
+  const bool closed = !encoding.crf || close_h264_writer(at_crf);
 
   // FFmpeg does not report a failed write to OpenCV: read the file's frame
   // count back before it takes its name.
@@ -194,7 +251,7 @@ bool record_game(const scenario& game, const std::string& path, video_codec code
   const double counted = check.isOpened() ? check.get(cv::CAP_PROP_FRAME_COUNT) : -1.0;
   check.release();
   std::error_code renamed;
-  if (counted < frames - 1 || counted > frames + 1) {
+  if (!closed || counted < frames - 1 || counted > frames + 1) {
     error = "the video written to " + path + " cannot be read back whole";
   } else {
     fs::rename(temporary, path, renamed);
@@ -244,7 +301,7 @@ int run_record_command(int argc, char** argv) {
       last_line_ms = ms;
     }
   };
-  const bool recorded = record_game(game, o.out, o.codec, error, progress);
+  const bool recorded = record_game(game, o.out, o.encoding, error, progress);
   if (terminal) std::fputs("\r\033[K", stderr);
   std::error_code renamed;
   if (recorded) fs::rename(truth_temporary, o.truth, renamed);
@@ -257,9 +314,10 @@ int run_record_command(int argc, char** argv) {
     std::fprintf(stderr, "practice-game record: %s\n", error.c_str());
     return 1;
   }
+  const cv::Size size = recorded_size(game.desktop.width, game.desktop.height, o.encoding.scale);
   std::printf("practice-game record: %s, %s, %dx%d with the game at (%d, %d), %zu pitches\n",
-              o.out.c_str(), total.c_str(), game.desktop.width, game.desktop.height,
-              game.desktop.game_x, game.desktop.game_y, truth_of(game).size());
+              o.out.c_str(), total.c_str(), size.width, size.height, game.desktop.game_x,
+              game.desktop.game_y, truth_of(game).size());
   return 0;
 }
 

@@ -30,12 +30,13 @@ int main(int argc, char** argv) {
       return 2;
     case run_outcome::video_broke_off:
       return 3;
-    case run_outcome::inspected:
-      return 4;  // the inning half of a pitch cannot be read
+    case run_outcome::pitches_unread:
+      return 4;  // replayed to the end, some pitches' inning half unread
     case run_outcome::game_never_found:
       return 5;
     case run_outcome::picture_refused:
     case run_outcome::screen_lost:
+    case run_outcome::inspected:  // a replay goes on past an unread pitch
       break;
   }
   return -1;

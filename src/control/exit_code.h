@@ -14,6 +14,8 @@ enum class run_outcome {
   video_broke_off,   // the video source broke off, stalled or changed its frame size
   game_never_found,  // the video source came to its end without the game found in it
   source_refused,    // the frame source cannot be opened
+  pitches_unread,    // a replay went to the video's end past pitches whose inning half it could not
+                     // read
 };
 
 // pitchlog's exit code: -1 for a refused start-up picture and for a screen
@@ -32,6 +34,7 @@ constexpr int exit_code_of(run_outcome outcome) {
     case run_outcome::video_ended:
     case run_outcome::video_broke_off:
     case run_outcome::game_never_found:
+    case run_outcome::pitches_unread:
       break;
   }
   return -1;

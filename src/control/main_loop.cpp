@@ -124,6 +124,12 @@ void log_pitch(watcher& w, const platform& p, std::string time, pitch_type type,
   append_pitch_row(w.pitch_log, row, w.record, *p.error);
 }
 
+// The burst in the inspection windows.
+void show_burst(const platform& p, const frame_burst& burst) {
+  p.show_image(inspection_windows[0], burst.trigger_frame);
+  for (int i = 0; i < burst_length; ++i) p.show_image(inspection_windows[i + 1], burst.frames[i]);
+}
+
 }  // namespace
 
 pitch_type analyse_pitch(watcher& w, const platform& p, frame_burst& burst,
@@ -182,14 +188,23 @@ bool pitch_end_wait(const platform& p, const template_set& templates, cv::Point 
 }
 
 run_outcome inspection_exit(const platform& p, frame_burst& burst, watcher& w) {
-  p.show_image(inspection_windows[0], burst.trigger_frame);
-  for (int i = 0; i < burst_length; ++i) p.show_image(inspection_windows[i + 1], burst.frames[i]);
+  show_burst(p, burst);
   p.wait_key();
   release_burst(burst);
   w.templates = template_set{};
   w.ball.work = ball_work_images{};
   close_report_file(w.report);
   return run_outcome::inspected;
+}
+
+bool pass_unread_pitch(watcher& w, const platform& p, frame_burst& burst) {
+  show_burst(p, burst);
+  release_burst(burst);
+  ++w.unread.count;
+  w.scene.count_checked = false;
+  const cv::Point origin = w.locator.game_origin;
+  return pitch_end_wait(p, w.templates, origin, pitcher_hand::right) &&
+         pitch_end_wait(p, w.templates, origin, pitcher_hand::left);
 }
 
 run_outcome watch_game(watcher& w, const platform& p) {
@@ -216,7 +231,12 @@ run_outcome watch_game(watcher& w, const platform& p) {
       frame_burst burst;
       if (!take_burst(p, frame, search_region, w.trigger, w.ball, burst)) continue;
       count_identified_pitch(w, identify_pitch_context(burst, origin, w.record, w.context));
-      if (w.context.half == inning_half::undecided) return inspection_exit(p, burst, w);
+      if (w.context.half == inning_half::undecided) {
+        if (!w.unread.go_on) return inspection_exit(p, burst, w);
+        if (!pass_unread_pitch(w, p, burst)) break;
+        w.scene.scene_miss_count = 0;
+        continue;
+      }
       analyse_pitch(w, p, burst, search_region);
       if (!pitch_end_wait(p, w.templates, origin, w.context.hand)) break;
       w.scene.scene_miss_count = 0;

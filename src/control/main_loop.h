@@ -47,6 +47,12 @@ bool pitch_end_wait(const platform& p, const template_set& templates, cv::Point 
 // pictures and closes the report file.
 run_outcome inspection_exit(const platform& p, frame_burst& burst, watcher& w);
 
+// A pitch whose inning half cannot be read, when the run goes on past it: its
+// burst shown and released, the pitch counted as unread, the count panel read
+// afresh; then the wait until both hands' finish poses are gone (the hand was
+// not read). False when a capture cannot be loaded.
+bool pass_unread_pitch(watcher& w, const platform& p, frame_burst& burst);
+
 // The cycle after start-up, until an exit: screen_lost when the first capture
 // of a locating attempt cannot be loaded, inspected through the inspection exit.
 run_outcome watch_game(watcher& w, const platform& p);

@@ -14,6 +14,15 @@
 
 namespace pitchlog {
 
+// A pitch whose inning half cannot be read: a live run stops there and shows
+// its burst for inspection; with `go_on` (a replay, which nobody watches) the
+// burst is shown without waiting for a key, the pitch is counted here, and the
+// run goes on.
+struct unread_pitches {
+  bool go_on = false;
+  int count = 0;
+};
+
 struct watcher {
   template_set templates;
   locator_state locator;
@@ -24,6 +33,7 @@ struct watcher {
   pitch_record record;
   report_state report;
   pitch_log_state pitch_log;
+  unread_pitches unread;
 };
 
 }  // namespace pitchlog

@@ -7,13 +7,17 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <system_error>
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -56,6 +60,21 @@ std::string minutes_text(int64_t ms) {
   return text;
 }
 
+// The scale the game picture was found at, when the video is brought from it.
+std::string scale_text(const video_desktop& v) {
+  if (v.to_reference == 1.0) return "";
+  char text[64];
+  std::snprintf(text, sizeof text, ", game picture at %.3gx its size", 1.0 / v.to_reference);
+  return text;
+}
+
+// Found at another scale than its own (by more than a scaler's rounding), the
+// game picture is brought to the reference pictures' scale from then on.
+void apply_found_scale(video_desktop& v, double found_scale) {
+  if (v.to_reference != 1.0 || found_scale == 0.0 || std::abs(found_scale - 1.0) <= 0.02) return;
+  bring_video_to_reference_scale(v, found_scale);
+}
+
 std::string progress_text(const progress_line& line, const video_desktop& v, int pitches) {
   const int64_t done_ms = video_now_ms(v);
   const double wall_s = std::chrono::duration<double>(wall_clock::now() - line.start).count();
@@ -64,7 +83,7 @@ std::string progress_text(const progress_line& line, const video_desktop& v, int
   return "pitchlog-replay: " + minutes_text(done_ms) + " of " +
          (v.declared_us > 0 ? minutes_text(v.declared_us / 1000) : std::string("?")) + " video, " +
          std::to_string(pitches) + (pitches == 1 ? " pitch" : " pitches") + " recorded, " + speed +
-         " real time";
+         " real time" + scale_text(v);
 }
 
 void clear_progress(progress_line& line) {
@@ -109,6 +128,27 @@ class console_buffer : public std::streambuf {
   std::function<void()> before_;
 };
 
+// The folder an unread pitch's burst goes to, named after the video time it
+// was caught at ("unread_0-01-10.279"), made when its first picture comes, with
+// one line saying so. Empty when it cannot be made.
+std::string unread_burst_folder(progress_line& progress, const std::string& caught_at) {
+  std::string folder = "unread_" + caught_at;
+  std::replace(folder.begin(), folder.end(), ':', '-');
+  std::error_code made;
+  std::filesystem::create_directories(folder, made);
+  clear_progress(progress);
+  std::ostream& err = *progress.err;
+  err << "pitchlog-replay: the inning half of the pitch at " << caught_at << " cannot be read; ";
+  if (made) {
+    err << "its burst cannot be kept (" << folder << ": " << made.message() << ")";
+    folder.clear();
+  } else {
+    err << "its burst is in " << folder << "/";
+  }
+  err << ", and the replay goes on" << std::endl;
+  return folder;
+}
+
 }  // namespace
 
 run_outcome replay_video(const std::string& path, std::ostream& out, std::ostream& err) {
@@ -120,6 +160,9 @@ run_outcome replay_video(const std::string& path, std::ostream& out, std::ostrea
   }
 
   const auto w = std::make_unique<watcher>();
+  w->unread.go_on = true;
+  w->locator.searches_scales = true;
+  w->context.close_calls = replay_close_calls;
   progress_line progress;
   progress.err = &err;
   progress.terminal = is_terminal(stderr) && is_terminal(stdout);
@@ -129,15 +172,20 @@ run_outcome replay_video(const std::string& path, std::ostream& out, std::ostrea
   platform p = console_platform(console, err);
   connect_video_platform(v, p);
   p.source.grab = [&](screen_grab& grab) {
+    apply_found_scale(v, w->locator.found_scale);
     const bool grabbed = grab_video(v, grab);
     show_progress(progress, v, w->pitch_log.pitches);
     return grabbed;
   };
-  // Nobody sits at a replay: the start-up failure reads no key, and a burst for
-  // inspection goes to image files named after its windows.
+  // Nobody sits at a replay: the start-up failure reads no key, and the burst of
+  // a pitch that cannot be read goes to image files named after their windows,
+  // in a folder of its own, while the replay goes on.
   p.read_char = [] {};
-  p.show_image = [](const std::string& window, const cv::Mat& image) {
-    cv::imwrite(window + ".png", image);
+  std::string unread_folder;
+  p.show_image = [&](const std::string& window, const cv::Mat& image) {
+    if (window == inspection_windows[0])
+      unread_folder = unread_burst_folder(progress, p.time_text(w->trigger.caught_at_us));
+    if (!unread_folder.empty()) cv::imwrite(unread_folder + "/" + window + ".png", image);
   };
   p.wait_key = [] {};
   // A capture.bmp that cannot be written ends the replay (below): retried, the
@@ -151,14 +199,12 @@ run_outcome replay_video(const std::string& path, std::ostream& out, std::ostrea
   const int64_t stopped_ms = video_now_ms(v);
   if (v.grabs > 0) show_progress(progress, v, w->pitch_log.pitches);
 
+  if (w->unread.count > 0) {
+    err << "pitchlog-replay: " << w->unread.count << (w->unread.count == 1 ? " pitch" : " pitches")
+        << " could not be read (inning half unknown); their bursts are in the unread_ folders"
+        << std::endl;
+  }
   switch (outcome) {
-    case run_outcome::inspected:
-      err << "pitchlog-replay: the inning half of the pitch at "
-          << p.time_text(w->trigger.caught_at_us)
-          << " cannot be read; its burst is in src_img1.png to src_img11.png, and the "
-             "replay stops there"
-          << std::endl;
-      break;
     case run_outcome::report_file:
       err << "pitchlog-replay: text.txt cannot be opened for writing in the working folder"
           << std::endl;
@@ -187,9 +233,13 @@ run_outcome replay_video(const std::string& path, std::ostream& out, std::ostrea
       err << "pitchlog-replay: the game picture (data/低め.png) was found nowhere in " << v.path
           << "; nothing was recorded" << std::endl;
       break;
-    case run_outcome::picture_refused:  // the watcher has said why
     case run_outcome::video_ended:
+      if (w->unread.count > 0) return run_outcome::pitches_unread;
+      break;
+    case run_outcome::picture_refused:  // the watcher has said why
     case run_outcome::source_refused:
+    case run_outcome::inspected:  // never: a replay goes on past an unread pitch
+    case run_outcome::pitches_unread:
       break;
   }
   return outcome;

@@ -1,9 +1,11 @@
 #include "screen/game_area_locator.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -139,7 +141,61 @@ bool play_ball_wait(const platform& p, const template_set& templates, cv::Point 
   }
 }
 
+// `game` resized by `scale`, or nothing when that leaves it empty or larger than `frame`.
+cv::Mat scaled_game(const cv::Mat& game, double scale, cv::Size frame) {
+  const cv::Size size(static_cast<int>(std::lround(game.cols * scale)),
+                      static_cast<int>(std::lround(game.rows * scale)));
+  if (size.width < 8 || size.height < 8 || size.width > frame.width || size.height > frame.height)
+    return {};
+  cv::Mat scaled;
+  cv::resize(game, scaled, size, 0, 0, scale < 1.0 ? cv::INTER_AREA : cv::INTER_LINEAR);
+  return scaled;
+}
+
+// The best match over `scales` of `game` in `region` of `frame`.
+struct scale_match {
+  double scale = 0.0;
+  double score = -1.0;
+  cv::Point location;  // in the frame
+};
+scale_match best_scale(const cv::Mat& frame, const cv::Rect& region, const cv::Mat& game,
+                       const std::vector<double>& scales) {
+  scale_match best;
+  for (const double s : scales) {
+    const cv::Mat t = scaled_game(game, s, region.size());
+    if (t.empty()) continue;
+    const match_result m = match_template(frame, region, t);
+    if (m.best_score > best.score) best = {s, m.best_score, region.tl() + m.best_location};
+  }
+  return best;
+}
+
 }  // namespace
+
+double find_game_scale(const cv::Mat& frame, const cv::Mat& game, double lowest, double highest) {
+  if (frame.empty() || game.empty()) return 0.0;
+  // The coarse pass: copies at which the reference picture is 120 px wide.
+  const double k = std::min(1.0, 120.0 / game.cols);
+  cv::Mat small_frame, small_game;
+  cv::resize(frame, small_frame, cv::Size(), k, k, cv::INTER_AREA);
+  cv::resize(game, small_game, cv::Size(), k, k, cv::INTER_AREA);
+  std::vector<double> scales;
+  for (double s = lowest; s <= highest * 1.0001; s *= 1.03) scales.push_back(s);
+  const scale_match coarse =
+      best_scale(small_frame, {0, 0, small_frame.cols, small_frame.rows}, small_game, scales);
+  if (coarse.score < 0.0) return 0.0;
+  // The fine pass, at full size in a window around the coarse hit.
+  scales.clear();
+  for (int i = -14; i <= 14; ++i) scales.push_back(coarse.scale * (1.0 + 0.0025 * i));
+  const double margin = 6.0 / k;
+  const cv::Point at(static_cast<int>(coarse.location.x / k - margin),
+                     static_cast<int>(coarse.location.y / k - margin));
+  const cv::Size size(static_cast<int>(game.cols * coarse.scale * 1.04 + 2 * margin),
+                      static_cast<int>(game.rows * coarse.scale * 1.04 + 2 * margin));
+  const cv::Rect window = cv::Rect(at, size) & cv::Rect(0, 0, frame.cols, frame.rows);
+  const scale_match fine = best_scale(frame, window, game, scales);
+  return is_hit(fine.score, check_of(check_id::refinement).threshold) ? fine.scale : 0.0;
+}
 
 cv::Size half_size(cv::Size capture) {
   return {trunc_px(capture.width * 0.5), trunc_px(capture.height * 0.5)};
@@ -172,6 +228,7 @@ lock_result locate_game_area(const platform& p, const template_set& templates,
   const cv::Mat& game_template = templates[template_id::game_area];
   lock_result lock;
   attempt_memory memory;
+  int misses_to_scale_search = 0;
   const bool reusing = reuse == attempt_reuse::known_results;
   for (;;) {
     bool checking = false;
@@ -190,6 +247,10 @@ lock_result locate_game_area(const platform& p, const template_set& templates,
     cv::Mat capture = capture_frame(p);
     if (capture.empty()) return lock;
 
+    // Kept for a scale search should the coarse search miss.
+    const bool searching_scales =
+        locator.searches_scales && locator.found_scale == 0.0 && locator.locks == 0;
+    const cv::Mat kept = searching_scales ? capture : cv::Mat();
     cv::Point coarse_hit;
     coarse_path path = coarse_path::full_search;
     const coarse_result coarse =
@@ -217,6 +278,10 @@ lock_result locate_game_area(const platform& p, const template_set& templates,
         }
       }
       count_miss(locator);
+      if (searching_scales && misses_to_scale_search-- == 0) {
+        misses_to_scale_search = scale_search_every - 1;
+        locator.found_scale = find_game_scale(kept, game_template);
+      }
       continue;
     }
     if (coarse == coarse_result::unreadable) continue;

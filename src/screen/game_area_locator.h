@@ -18,7 +18,27 @@ struct locator_state {
   // False once the platform said the screen had not changed when it had:
   // from then on every attempt captures.
   bool trusts_unchanged_screen = true;
+  // A replay's own setting: until the first lock, a coarse miss now and then
+  // also looks for the game picture at other scales (a recording made at
+  // another size than the reference pictures). The scale it was found at,
+  // once: the frames are to be brought to the reference scale by it; 0 while
+  // not found.
+  bool searches_scales = false;
+  double found_scale = 0.0;
 };
+
+// The scales a scale search covers, and how often it runs: on the first
+// coarse miss, then on every this many.
+inline constexpr double lowest_game_scale = 0.5;
+inline constexpr double highest_game_scale = 2.0;
+inline constexpr int scale_search_every = 16;
+
+// The scale, from `lowest` to `highest`, at which the reference game picture
+// `game` matches best somewhere in `frame`: a pass over scales 3 % apart on
+// small copies, then one 0.25 % apart at full size around the best. 0 when
+// the best match is no hit of the refinement check.
+double find_game_scale(const cv::Mat& frame, const cv::Mat& game, double lowest = lowest_game_scale,
+                       double highest = highest_game_scale);
 
 // At a lock with this many misses counted the record is emptied.
 inline constexpr int locator_miss_limit = 50;

@@ -48,24 +48,35 @@ bool identify_pitcher(const cv::Mat& frame, cv::Point origin, team t, const pitc
   return true;
 }
 
+// What a close call chose: `first`, `second`, or `neither` when it chose none.
+template <typename T>
+T by_close_call(close_call call, T first, T second, T neither) {
+  return call == close_call::first ? first : call == close_call::second ? second : neither;
+}
+
 }  // namespace
 
-inning_half inning_from_scores(double top_score, double bottom_score) {
+inning_half inning_from_scores(double top_score, double bottom_score, const close_call_rule& rule) {
   inning_half half = inning_half::undecided;
   if (is_hit(top_score, check_of(check_id::inning_top).threshold)) half = inning_half::top;
   if (is_hit(bottom_score, check_of(check_id::inning_bottom).threshold)) half = inning_half::bottom;
-  return half;
+  if (half != inning_half::undecided) return half;
+  return by_close_call(decide_close_call(top_score, bottom_score, rule), inning_half::top,
+                       inning_half::bottom, half);
 }
 
 bool is_new_pitcher(double name_score) {
   return name_score < check_of(check_id::pitcher_name).threshold;
 }
 
-pitcher_hand hand_from_scores(double right_score, double left_score, pitcher_hand previous) {
-  pitcher_hand hand = previous;
-  if (is_hit(right_score, check_of(check_id::hand_right).threshold)) hand = pitcher_hand::right;
-  if (is_hit(left_score, check_of(check_id::hand_left).threshold)) hand = pitcher_hand::left;
-  return hand;
+pitcher_hand hand_from_scores(double right_score, double left_score, pitcher_hand previous,
+                              const close_call_rule& rule) {
+  const bool right = is_hit(right_score, check_of(check_id::hand_right).threshold);
+  const bool left = is_hit(left_score, check_of(check_id::hand_left).threshold);
+  if (left) return pitcher_hand::left;
+  if (right) return pitcher_hand::right;
+  return by_close_call(decide_close_call(right_score, left_score, rule), pitcher_hand::right,
+                       pitcher_hand::left, previous);
 }
 
 pitch_identity identify_pitch_context(frame_burst& burst, cv::Point origin,
@@ -77,7 +88,10 @@ pitch_identity identify_pitch_context(frame_burst& burst, cv::Point origin,
   const double bottom = sign_score(frame, origin, check_id::inning_bottom);
   id.top_sign = is_hit(top, check_of(check_id::inning_top).threshold);
   id.bottom_sign = is_hit(bottom, check_of(check_id::inning_bottom).threshold);
-  context.half = inning_from_scores(top, bottom);
+  context.half = inning_from_scores(top, bottom, context.close_calls);
+  // A close call decided counts as that sign's hit.
+  id.top_sign = id.top_sign || (!id.bottom_sign && context.half == inning_half::top);
+  id.bottom_sign = id.bottom_sign || (!id.top_sign && context.half == inning_half::bottom);
   // Undecided: every frame stays for the inspection windows.
   if (context.half == inning_half::undecided) return id;
   burst.trigger_frame.release();
@@ -86,7 +100,7 @@ pitch_identity identify_pitch_context(frame_burst& burst, cv::Point origin,
 
   const double right = sign_score(frame, origin, check_id::hand_right);
   const double left = sign_score(frame, origin, check_id::hand_left);
-  context.hand = hand_from_scores(right, left, context.hand);
+  context.hand = hand_from_scores(right, left, context.hand, context.close_calls);
 
   burst.frames[0].release();
   burst.frames[1].release();

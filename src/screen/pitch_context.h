@@ -5,6 +5,7 @@
 
 #include <opencv2/core/mat.hpp>
 
+#include "control/templates/checks.h"
 #include "record/pitch_record.h"
 #include "record/pitch_type.h"
 #include "screen/pitch_trigger.h"
@@ -17,6 +18,8 @@ enum class inning_half : int { top = 0, bottom = 1, undecided = 2 };
 struct context_state {
   inning_half half = inning_half::undecided;  // no meaning before the first accepted burst
   pitcher_hand hand = pitcher_hand::right;
+  // Off in a live run; a replay decides the signs' close calls by it.
+  close_call_rule close_calls{};
 };
 
 // The name crop of each team's current pitcher, in the working folder.
@@ -31,12 +34,16 @@ inline std::string_view crop_file(team t) {
   return t == team::batting_first ? batting_first_crop_file : batting_second_crop_file;
 }
 
-// The half from both sign scores (both always tried); `bottom` wins when both hit.
-inning_half inning_from_scores(double top_score, double bottom_score);
+// The half from both sign scores (both always tried); `bottom` wins when both
+// hit; where neither does, `rule` may still decide.
+inning_half inning_from_scores(double top_score, double bottom_score,
+                               const close_call_rule& rule = {});
 // A name score below 0.95 is a new pitcher; at or above it, or NaN, the same one.
 bool is_new_pitcher(double name_score);
-// The hand from both sign scores; `left` wins when both hit, `previous` stays when neither does.
-pitcher_hand hand_from_scores(double right_score, double left_score, pitcher_hand previous);
+// The hand from both sign scores; `left` wins when both hit; where neither
+// does, `rule` may decide, else `previous` stays.
+pitcher_hand hand_from_scores(double right_score, double left_score, pitcher_hand previous,
+                              const close_call_rule& rule = {});
 
 // What identification read, for the record to count.
 struct pitch_identity {

@@ -170,6 +170,26 @@ TEST(main_loop, an_undecided_inning_ends_through_the_inspection_exit) {
   EXPECT_EQ(r.pitcher(team::batting_first).pitch_count, 1);
 }
 
+TEST(main_loop, a_run_that_goes_on_passes_an_undecided_inning) {
+  loop_run r;
+  r.w->unread.go_on = true;
+  r.lock();
+  r.pitch(id::finish_pose_left, {sign::right_hand});
+  // The hand was not read: both poses hold the wait.
+  r.desk.add(r.screen({.shown = {id::finish_pose_left}}));
+  r.desk.add(r.screen({.shown = {id::finish_pose_right}}));
+  r.desk.add(r.screen({}));
+  r.pitch(id::finish_pose_right, {sign::bottom});
+  r.desk.add(r.screen({}));
+
+  EXPECT_EQ(r.run(), -1);
+  EXPECT_EQ(r.key_waits, 0);
+  EXPECT_EQ(r.shown.size(), 12u);
+  EXPECT_EQ(r.w->unread.count, 1);
+  EXPECT_EQ(r.pitcher(team::batting_first).pitch_count, 1);
+  EXPECT_EQ(count_of(r.report_file(), to_shift_jis("[先攻チームの投手の配球記録]")), 1u);
+}
+
 TEST(main_loop, scene_loop_exits_and_what_the_next_lock_does) {
   struct row {
     const char* what;

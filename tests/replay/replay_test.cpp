@@ -152,10 +152,16 @@ TEST_P(replay_of, reports_every_pitch_as_thrown) {
 
 INSTANTIATE_TEST_SUITE_P(
     recordings, replay_of,
-    testing::Values(recording{"FFV1 720x480, the game alone", "game.mkv", "--codec ffv1", 1.0},
-                    recording{"H.264 720x480, the game alone", "game.mp4", "--codec h264", 0.8},
-                    recording{"H.264 1920x1080 desktop, the game at (601, 299)", "desk.mp4",
-                              "--codec h264 --size 1920x1080 --x 601 --y 299", 0.8}),
+    testing::Values(
+        recording{"FFV1 720x480, the game alone", "game.mkv", "--codec ffv1", 1.0},
+        recording{"H.264 720x480, the game alone", "game.mp4", "--codec h264", 0.8},
+        recording{"H.264 1920x1080 desktop, the game at (601, 299)", "desk.mp4",
+                  "--codec h264 --size 1920x1080 --x 601 --y 299", 0.8},
+        // The inning and hand signs fall below their thresholds
+        // here: read by the replay's close calls.
+        recording{"H.264 CRF 28 720x480", "lossy.mp4", "--codec h264 --crf 28", 0.8},
+        recording{"H.264 CRF 18 at 0.67x", "small.mp4", "--codec h264 --crf 18 --scale 0.67", 1.0},
+        recording{"H.264 CRF 18 at 1.5x", "large.mp4", "--codec h264 --crf 18 --scale 1.5", 1.0}),
     [](const auto& info) { return "case_" + std::to_string(info.index); });
 
 enum class input { missing, not_a_video, cut_short };

@@ -20,34 +20,51 @@ using synthetic::sign;
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 TEST(pitch_context, decisions_from_scores) {
+  // Where a sign hits, the replay's close calls decide as the live run does;
+  // where neither does, the better one wins above 0.8 with a lead over 0.4.
+  using enum inning_half;
   struct inning_row {
     double top;
     double bottom;
     inning_half half;
+    inning_half with_close_calls;
   } innings[] = {
-      {0.98, 0.1, inning_half::top},      {0.1, 0.98, inning_half::bottom},
-      {0.99, 0.98, inning_half::bottom},  {0.97, 0.97, inning_half::undecided},
-      {nan, nan, inning_half::undecided},
+      {0.98, 0.1, top, top},
+      {0.1, 0.98, bottom, bottom},
+      {0.99, 0.98, bottom, bottom},
+      {0.97, 0.97, undecided, undecided},
+      {nan, nan, undecided, undecided},
+      {0.96, 0.35, undecided, top},
+      {0.35, 0.81, undecided, bottom},
+      {0.79, 0.1, undecided, undecided},
+      {0.9, 0.5, undecided, undecided},
+      {0.96, nan, undecided, top},
   };
   for (const inning_row& r : innings) {
-    EXPECT_EQ(inning_from_scores(r.top, r.bottom), r.half) << r.top << ", " << r.bottom;
+    SCOPED_TRACE(testing::Message() << r.top << ", " << r.bottom);
+    EXPECT_EQ(inning_from_scores(r.top, r.bottom), r.half);
+    EXPECT_EQ(inning_from_scores(r.top, r.bottom, replay_close_calls), r.with_close_calls);
   }
 
+  using enum pitcher_hand;
   struct hand_row {
     double right;
     double left;
     pitcher_hand previous;
     pitcher_hand hand;
+    pitcher_hand with_close_calls;
   } hands[] = {
-      {0.98, 0.2, pitcher_hand::left, pitcher_hand::right},
-      {0.2, 0.98, pitcher_hand::right, pitcher_hand::left},
-      {0.98, 0.98, pitcher_hand::right, pitcher_hand::left},
-      {0.97, 0.97, pitcher_hand::left, pitcher_hand::left},
-      {0.97, 0.97, pitcher_hand::right, pitcher_hand::right},
-      {nan, nan, pitcher_hand::left, pitcher_hand::left},
+      {0.98, 0.2, left, right, right},   {0.2, 0.98, right, left, left},
+      {0.98, 0.98, right, left, left},   {0.97, 0.97, left, left, left},
+      {0.97, 0.97, right, right, right}, {nan, nan, left, left, left},
+      {0.92, 0.14, left, left, right},   {0.15, 0.9, right, right, left},
+      {0.7, 0.1, left, left, left},
   };
   for (const hand_row& r : hands) {
-    EXPECT_EQ(hand_from_scores(r.right, r.left, r.previous), r.hand) << r.right << ", " << r.left;
+    SCOPED_TRACE(testing::Message() << r.right << ", " << r.left);
+    EXPECT_EQ(hand_from_scores(r.right, r.left, r.previous), r.hand);
+    EXPECT_EQ(hand_from_scores(r.right, r.left, r.previous, replay_close_calls),
+              r.with_close_calls);
   }
 
   EXPECT_FALSE(is_new_pitcher(0.95));

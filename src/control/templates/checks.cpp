@@ -11,6 +11,14 @@ cv::Rect check_region(const template_check& c, cv::Point origin, cv::Size game) 
   return {origin.x + c.x, origin.y + c.y, w, h};
 }
 
+close_call decide_close_call(double first, double second, const close_call_rule& rule) {
+  if (!rule.on) return close_call::neither;
+  // NaN compares false everywhere, so a missing score neither wins nor loses.
+  if (first > rule.floor && !(second >= first - rule.lead)) return close_call::first;
+  if (second > rule.floor && !(first >= second - rule.lead)) return close_call::second;
+  return close_call::neither;
+}
+
 cv::Mat check_picture(const template_set& templates, const template_check& c) {
   return is_start_up_picture(c.id) ? templates[c.id] : load_data_picture(c.id);
 }

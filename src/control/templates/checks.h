@@ -103,6 +103,26 @@ inline const template_check& check_of(check_id id) {
 inline constexpr std::span<const template_check, scene_check_count> scene_checks{checks.data(),
                                                                                  scene_check_count};
 
+// For two checks read as a pair (the inning signs, the hand signs), a rule
+// that may still decide where neither hits: the better one is taken when it
+// scores above `floor` and leads the other by more than `lead`. A replay
+// turns it on: compression and rescaling pull a sign that is plainly there
+// below the hit threshold, far less below it than the other sign is.
+struct close_call_rule {
+  bool on = false;
+  double floor = 0.0;
+  double lead = 0.0;
+};
+
+// The replay's rule, from the measured scores of both signs under H.264 and
+// rescaling (README).
+inline constexpr close_call_rule replay_close_calls{true, 0.8, 0.4};
+
+enum class close_call { neither, first, second };
+
+// What `rule` makes of a pair's scores where neither hit (NaN never wins).
+close_call decide_close_call(double first, double second, const close_call_rule& rule);
+
 // The region of a check for the game picture W x H (`game`) at `origin`;
 // empty for a region the locator computes.
 cv::Rect check_region(const template_check& c, cv::Point origin, cv::Size game);

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <system_error>
 
+#include <opencv2/imgproc.hpp>
+
 #include "control/capture/clock_text.h"
 #include "control/capture/screen_capture.h"
 
@@ -79,7 +81,30 @@ bool decode_up_to_clock(video_desktop& v) {
   return !v.shown.empty();
 }
 
+// The picture a grab hands over: the shown frame, or it resized to the
+// reference scale (once per frame, in new memory while the watcher holds the
+// last one).
+const cv::Mat& handed_over(video_desktop& v) {
+  if (v.to_reference == 1.0) return v.shown;
+  if (v.rescaled_us != v.shown_us || v.rescaled.empty()) {
+    if (!v.rescaled.empty() && v.rescaled.u != nullptr && v.rescaled.u->refcount > 1)
+      v.rescaled.release();
+    cv::resize(v.shown, v.rescaled, v.reference_size, 0, 0,
+               v.to_reference < 1.0 ? cv::INTER_AREA : cv::INTER_CUBIC);
+    v.rescaled_us = v.shown_us;
+  }
+  return v.rescaled;
+}
+
 }  // namespace
+
+void bring_video_to_reference_scale(video_desktop& v, double game_scale) {
+  v.to_reference = 1.0 / game_scale;
+  v.reference_size = {static_cast<int>(std::lround(v.width * v.to_reference)),
+                      static_cast<int>(std::lround(v.height * v.to_reference))};
+  v.rescaled.release();
+  v.rescaled_us = -1;
+}
 
 bool show_frame(video_desktop& v, cv::Mat frame) {
   if (frame.type() != CV_8UC3 || frame.cols != v.width || frame.rows != v.height) {
@@ -154,7 +179,7 @@ bool grab_video(video_desktop& v, screen_grab& grab) {
     v.shown.release();
     return false;
   }
-  grab_of_picture(v.shown, v.padded, grab);
+  grab_of_picture(handed_over(v), v.padded, grab);
   return true;
 }
 
@@ -180,11 +205,12 @@ void pause_video(video_desktop& v, int milliseconds) {
 }
 
 cv::Mat grabbed_video_image(const video_desktop& v) {
-  if (v.shown.empty()) return {};
+  const cv::Mat& picture = v.to_reference == 1.0 ? v.shown : v.rescaled;
+  if (picture.empty()) return {};
   // The watcher may draw into what it holds: a copy when the next capture may
   // show this frame again, the frame itself when it is sure to show a newer one.
-  if (v.pending && v.pending_us <= v.now_us) return v.shown;
-  return v.shown.clone();
+  if (v.pending && v.pending_us <= v.now_us) return picture;
+  return picture.clone();
 }
 
 int64_t video_now_ms(const video_desktop& v) {

@@ -54,7 +54,18 @@ struct video_desktop {
   // one file) ends the video before it: its size and time, once met.
   cv::Size resized_to{};
   int64_t resized_at_us = -1;
+
+  // A video of the game at another scale than the reference pictures: every
+  // frame handed over is first resized by `to_reference` to `reference_size`.
+  double to_reference = 1.0;
+  cv::Size reference_size{};
+  cv::Mat rescaled;  // the shown frame, resized
+  int64_t rescaled_us = -1;
 };
+
+// From now on hands over every frame resized so that a game picture shown at
+// `game_scale` times the reference pictures' size comes at their size.
+void bring_video_to_reference_scale(video_desktop& v, double game_scale);
 
 // Opens the video; false, with one line saying why in `error`, when the file
 // is missing, unreadable, not a video FFmpeg can decode, or a single picture.
