@@ -14,10 +14,6 @@ namespace {
 // half-written under its temporary name.
 volatile std::sig_atomic_t stop_watching = 0;
 
-void note_stop(int) {
-  stop_watching = 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -33,8 +29,7 @@ int main(int argc, char** argv) {
   }
   if (!options.watch)
     return pitchlog::report_exit_code(pitchlog::write_report(options, std::cout, std::cerr));
-  std::signal(SIGINT, note_stop);
-  std::signal(SIGTERM, note_stop);
+  for (const int number : {SIGINT, SIGTERM}) std::signal(number, [](int) { stop_watching = 1; });
   const pitchlog::watch_hooks hooks = {
       [] { std::this_thread::sleep_for(std::chrono::milliseconds(250)); },
       [] { return stop_watching == 0; }};

@@ -15,4 +15,29 @@ namespace pitchlog {
 // whole or the watcher's start-up said so itself.
 run_outcome replay_video(const std::string& path, std::ostream& out, std::ostream& err);
 
+// pitchlog-replay's exit code for how its run ended: 0 replayed whole, 1
+// text.txt unusable, 2 the video refused, 3 the video broke off, 4 replayed
+// to the end past unread pitches, 5 the game never found, -1 otherwise.
+constexpr int replay_exit_code(run_outcome outcome) {
+  switch (outcome) {
+    case run_outcome::video_ended:
+      return 0;
+    case run_outcome::report_file:
+      return 1;
+    case run_outcome::source_refused:
+      return 2;
+    case run_outcome::video_broke_off:
+      return 3;
+    case run_outcome::pitches_unread:
+      return 4;
+    case run_outcome::game_never_found:
+      return 5;
+    case run_outcome::picture_refused:
+    case run_outcome::screen_lost:
+    case run_outcome::inspected:  // never: a replay goes on past an unread pitch
+      break;
+  }
+  return -1;
+}
+
 }  // namespace pitchlog

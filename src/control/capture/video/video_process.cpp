@@ -9,6 +9,11 @@
 
 #include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
+#ifdef _WIN32
+#include <iostream>
+
+#include "control/capture/windows/wide_text.h"
+#endif
 
 namespace pitchlog {
 
@@ -17,6 +22,8 @@ void prepare_video_process() {
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
 #ifdef _WIN32
   if (!std::getenv("OPENCV_FFMPEG_LOGLEVEL")) _putenv_s("OPENCV_FFMPEG_LOGLEVEL", "-8");
+  // The reports reach a console window whatever its code page.
+  write_console_wide(std::cout);
 #else
   setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);
   // Every capture and burst frame is a new picture of the whole frame, freed
