@@ -60,8 +60,12 @@ void end_video(live_video& v, source_end end, const std::string& what) {
 }
 
 void read_frames(live_video& v) {
+  // A published frame is never written. The one it replaces is read into
+  // again when nothing holds it any more (neither the grab side nor the
+  // watcher), so a steady stream decodes into the same few buffers instead of
+  // mapping new memory for every frame.
+  cv::Mat frame;
   while (!v.stop) {
-    cv::Mat frame;  // new memory for each frame: a published one is never written
     const steady::time_point started = steady::now();
     bool read = false;
     try {
@@ -76,7 +80,8 @@ void read_frames(live_video& v) {
       return;
     }
     if (frame.type() != CV_8UC3) continue;  // not a picture pitchlog can watch
-    v.latest = std::move(frame);
+    std::swap(v.latest, frame);
+    if (frame.u != nullptr && frame.u->refcount > 1) frame.release();
     ++v.latest_count;
     v.arrived.notify_all();
   }
