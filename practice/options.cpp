@@ -41,6 +41,8 @@ option_read read_seeded_game_option(std::string_view flag, std::string_view valu
     o.seed = seed;
   } else if (flag == "--innings") {
     ok = parse_number(value, o.innings) && o.innings >= 1 && o.innings <= 99;
+  } else if (flag == "--pitches") {
+    ok = parse_number(value, o.pitches) && o.pitches >= 1 && o.pitches <= 100000;
   } else if (flag == "--x" || flag == "--y") {
     int v = 0;
     ok = parse_number(value, v) && v > -100000 && v < 100000;

@@ -35,10 +35,11 @@ bool read_options(
 struct seeded_game_options {
   std::optional<uint64_t> seed;
   int innings = 9;
+  int pitches = 0;          // the game ends after this many pitches; 0: the whole game
   std::optional<int> x, y;  // the game picture's top left on the desktop
 };
 
-// Reads --seed, --innings, --x or --y into `o`; any other flag is unknown.
+// Reads --seed, --innings, --pitches, --x or --y into `o`; any other flag is unknown.
 option_read read_seeded_game_option(std::string_view flag, std::string_view value,
                                     seeded_game_options& o);
 

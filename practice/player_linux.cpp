@@ -26,7 +26,8 @@ namespace practice {
 namespace {
 
 constexpr const char* usage =
-    "usage: practice-game play [--seed N | --scenario FILE] [--innings K] [--x X --y Y] "
+    "usage: practice-game play [--seed N | --scenario FILE] [--innings K] [--pitches P] [--x X --y "
+    "Y] "
     "[--truth FILE] [--slow F]\n";
 
 // 40 frames per second: every view change shows within 25 ms.
@@ -158,6 +159,7 @@ int run_play_command(int argc, char** argv) {
     game = std::move(*loaded);
   } else {
     game = generate_scenario(options.seeded.seed.value_or(1), options.seeded.innings);
+    if (options.seeded.pitches > 0) end_after_pitch(game, options.seeded.pitches);
   }
   const int x = options.seeded.x.value_or(game.desktop.game_x);
   const int y = options.seeded.y.value_or(game.desktop.game_y);

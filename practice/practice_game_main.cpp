@@ -60,7 +60,7 @@ const char* const usage =
     "                          [--slow F]\n"
     "       practice-game show [--x X --y Y]   (a line of render options per view, or hide)\n"
     "       practice-game expect --truth FILE [--out FILE] [--report FILE]\n"
-    "       practice-game record --seed N [--innings K] --out FILE --truth FILE\n"
+    "       practice-game record --seed N [--innings K] [--pitches P] --out FILE --truth FILE\n"
     "                            [--codec ffv1|h264|mjpg] [--crf N] [--size WxH] [--scale S]\n"
     "                            [--x X --y Y]\n"
     "screens: title warning play_ball versus field time_out scoreboard\n"

@@ -27,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* usage =
-    "usage: practice-game record --seed N [--innings K] --out FILE --truth FILE\n"
+    "usage: practice-game record --seed N [--innings K] [--pitches P] --out FILE --truth FILE\n"
     "                            [--codec ffv1|h264|mjpg] [--crf N] [--size WxH] [--scale S]\n"
     "                            [--x X --y Y]\n";
 
@@ -271,6 +271,7 @@ int run_record_command(int argc, char** argv) {
   }
   setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);  // the reasons come from here, in one line
   scenario game = generate_scenario(*o.seeded.seed, o.seeded.innings);
+  if (o.seeded.pitches > 0) end_after_pitch(game, o.seeded.pitches);
   // Without a size the video holds the game picture alone, as a capture card
   // records it; with one, the picture sits on a desktop, centred unless placed.
   game.desktop.width = o.width.value_or(game_width);

@@ -709,4 +709,16 @@ scenario generate_scenario(uint64_t seed, int innings) {
   return s;
 }
 
+void end_after_pitch(scenario& s, int n) {
+  int thrown = 0;
+  for (std::size_t i = 0; i + 1 < s.steps.size(); ++i) {
+    if (s.steps[i].kind != step_kind::pitch || ++thrown < n) continue;
+    const step last = s.steps.back();
+    s.steps.resize(i + 1);
+    s.steps.push_back(last);
+    finish_scenario(s);
+    return;
+  }
+}
+
 }  // namespace practice

@@ -171,6 +171,11 @@ std::string scenario_json(const scenario& s);
 // game-set screen at the end.
 scenario generate_scenario(uint64_t seed, int innings = 9);
 
+// Cuts `s` after its `n`-th pitch: its last step (the game-set screen of a
+// generated game) follows that pitch straight away. A scenario of `n` pitches
+// or fewer stays whole. The pitches kept are those of the whole game.
+void end_after_pitch(scenario& s, int n);
+
 // Names used in the JSON and truth forms.
 const char* screen_name(game_screen screen);
 const char* type_name(pitchlog::pitch_type type);

@@ -87,17 +87,12 @@ practice::scenario evening(int pitches, std::vector<int64_t>& game_ends) {
   for (int thrown = 0; thrown < pitches;) {
     practice::scenario game =
         practice::generate_scenario(101 + static_cast<uint64_t>(game_ends.size()));
-    for (std::size_t i = 0; i < game.steps.size(); ++i) {
-      practice::step& st = game.steps[i];
+    practice::end_after_pitch(game, pitches - thrown);
+    for (practice::step& st : game.steps) {
       if (st.kind != practice::step_kind::pitch) continue;
       st.pitch.set_ms /= 2;
       st.pitch.after_ms /= 2;
-      if (++thrown == pitches) {
-        const practice::step game_set = game.steps.back();
-        game.steps.resize(i + 1);
-        game.steps.push_back(game_set);
-        break;
-      }
+      ++thrown;
     }
     s.steps.insert(s.steps.end(), game.steps.begin(), game.steps.end());
     practice::finish_scenario(game);

@@ -116,18 +116,19 @@ void PrintTo(const stream_case& c, std::ostream* os) {
 
 class live_stream : public testing::TestWithParam<stream_case> {};
 
-// Seed 5, one inning: 17 pitches in 85 s.
+// Seed 6 cut after its seventh pitch: four pitches in the top half and three
+// in the bottom, 43 s.
 TEST_P(live_stream, reports_as_a_replay_does_and_ends_as_a_lost_screen) {
   const stream_case& c = GetParam();
   ASSERT_EQ(practice::run_process({.argv = {"ffmpeg", "-version"}}, seconds(30)), 0)
       << "ffmpeg is missing (scripts/setup installs it)";
   test_support::scoped_work_dir dir;
   fs::copy(test_support::source_data_dir(), dir.path() / "data");
-  ASSERT_EQ(practice::run_process(
-                {.argv = {bin + "/practice-game", "record", "--seed", "5", "--innings", "1",
-                          "--truth", "truth.jsonl", "--out", "game.mkv", "--codec", "ffv1"},
-                 .dir = dir.path()},
-                seconds(600)),
+  ASSERT_EQ(practice::run_process({.argv = {bin + "/practice-game", "record", "--seed", "6",
+                                            "--innings", "1", "--pitches", "7", "--truth",
+                                            "truth.jsonl", "--out", "game.mkv", "--codec", "ffv1"},
+                                   .dir = dir.path()},
+                                  seconds(600)),
             0);
   const double pace = measured_pace(dir.path());
   ASSERT_GT(pace, 0) << "the test stream gave no frames";
@@ -143,7 +144,7 @@ TEST_P(live_stream, reports_as_a_replay_does_and_ends_as_a_lost_screen) {
 
   const std::optional<std::string> header = practice::to_cp932("[後攻チームの投手の配球記録]");
   ASSERT_TRUE(header);
-  const int game_s = static_cast<int>(85 * pace) + 60;
+  const int game_s = static_cast<int>(43 * pace) + 60;
   if (c.stop_after_reports > 0) {
     EXPECT_TRUE(practice::wait_for_file(
         dir.path() / "text.txt",
