@@ -130,14 +130,23 @@ void show_burst(const platform& p, const frame_burst& burst) {
   for (int i = 0; i < burst_length; ++i) p.show_image(inspection_windows[i + 1], burst.frames[i]);
 }
 
+// Frames 3 to 11 tracked and released; the frame that ended the track, or 0.
+int follow_ball(watcher& w, frame_burst& burst, const cv::Rect& search_region, ball_track& track) {
+  const ball_position first = w.trigger.first_ball_position;
+  return track_ball(std::span<cv::Mat>(burst.frames).subspan(2), search_region, {first.x, first.y},
+                    w.ball, track);
+}
+
 }  // namespace
 
 pitch_type analyse_pitch(watcher& w, const platform& p, frame_burst& burst,
                          const cv::Rect& search_region) {
   ball_track track;
-  const ball_position first = w.trigger.first_ball_position;
-  track_ball(std::span<cv::Mat>(burst.frames).subspan(2), search_region, {first.x, first.y}, w.ball,
-             track);
+  follow_ball(w, burst, search_region, track);
+  return record_tracked_pitch(w, p, track);
+}
+
+pitch_type record_tracked_pitch(watcher& w, const platform& p, const ball_track& track) {
   const pitch_type type = classify_pitch(track, w.context.hand);
   record_pitch(w.record, pitching_team(w.context.half), type, w.scene.first_pitch_flag,
                w.scene.two_strike_flag);
@@ -197,12 +206,16 @@ run_outcome inspection_exit(const platform& p, frame_burst& burst, watcher& w) {
   return run_outcome::inspected;
 }
 
-bool pass_unread_pitch(watcher& w, const platform& p, frame_burst& burst) {
-  show_burst(p, burst);
+bool pass_unread_pitch(watcher& w, const platform& p, frame_burst& burst, unread_reason why) {
+  w.unread.last = why;
+  ++w.unread.count[static_cast<int>(why)];
+  if (why == unread_reason::inning_half) show_burst(p, burst);
   release_burst(burst);
-  ++w.unread.count;
+  clear_previous_pitch_type(w.record);
   w.scene.count_checked = false;
   const cv::Point origin = w.locator.game_origin;
+  if (why != unread_reason::inning_half)
+    return pitch_end_wait(p, w.templates, origin, w.context.hand);
   return pitch_end_wait(p, w.templates, origin, pitcher_hand::right) &&
          pitch_end_wait(p, w.templates, origin, pitcher_hand::left);
 }
@@ -229,15 +242,32 @@ run_outcome watch_game(watcher& w, const platform& p) {
       if (seen.action == scene_action::keep_watching) continue;
 
       frame_burst burst;
-      if (!take_burst(p, frame, search_region, w.trigger, w.ball, burst)) continue;
+      const burst_outcome taken = take_burst(p, frame, search_region, w.trigger, w.ball, burst);
+      // A replay names a pitch whose ball a lossy video blurred away, where a
+      // live run drops the burst (and may catch the same throw again later,
+      // with the ball at the end of its path) or classifies the part of the
+      // path it saw. Such a pitch still counts for its pitcher, whose changes
+      // are told from the pitches counted.
+      std::optional<unread_reason> unread;
+      if (taken == burst_outcome::no_ball && w.unread.go_on) unread = unread_reason::no_ball;
+      if (taken != burst_outcome::accepted && !unread) continue;
       count_identified_pitch(w, identify_pitch_context(burst, origin, w.record, w.context));
+      ball_track track;
       if (w.context.half == inning_half::undecided) {
         if (!w.unread.go_on) return inspection_exit(p, burst, w);
-        if (!pass_unread_pitch(w, p, burst)) break;
+        unread = unread_reason::inning_half;
+      } else if (!unread) {
+        // The second rejection before frame 11 leaves the path's end unseen.
+        const int ended_at = follow_ball(w, burst, search_region, track);
+        if (w.unread.go_on && ended_at != 0 && ended_at < burst_length)
+          unread = unread_reason::ball_lost;
+      }
+      if (unread) {
+        if (!pass_unread_pitch(w, p, burst, *unread)) break;
         w.scene.scene_miss_count = 0;
         continue;
       }
-      analyse_pitch(w, p, burst, search_region);
+      record_tracked_pitch(w, p, track);
       if (!pitch_end_wait(p, w.templates, origin, w.context.hand)) break;
       w.scene.scene_miss_count = 0;
     }

@@ -10,6 +10,7 @@
 #include "control/capture/platform.h"
 #include "control/exit_code.h"
 #include "control/watcher.h"
+#include "pitch/pitch_classifier.h"
 #include "record/pitch_type.h"
 
 namespace pitchlog {
@@ -37,6 +38,9 @@ void count_identified_pitch(watcher& w, const pitch_identity& id);
 pitch_type analyse_pitch(watcher& w, const platform& p, frame_burst& burst,
                          const cv::Rect& search_region);
 
+// The second half of analyse_pitch, on a track already followed.
+pitch_type record_tracked_pitch(watcher& w, const platform& p, const ball_track& track);
+
 // Captures until the finish pose of `hand` is gone from its end-of-pitch
 // region (only that hand's pose is matched). False when a capture cannot be
 // loaded.
@@ -47,11 +51,13 @@ bool pitch_end_wait(const platform& p, const template_set& templates, cv::Point 
 // pictures and closes the report file.
 run_outcome inspection_exit(const platform& p, frame_burst& burst, watcher& w);
 
-// A pitch whose inning half cannot be read, when the run goes on past it: its
-// burst shown and released, the pitch counted as unread, the count panel read
-// afresh; then the wait until both hands' finish poses are gone (the hand was
-// not read). False when a capture cannot be loaded.
-bool pass_unread_pitch(watcher& w, const platform& p, frame_burst& burst);
+// A pitch that cannot be read, when the run goes on past it: counted as
+// unread for `why`, an inning half's burst shown, the burst released, the
+// previous pitch type forgotten (the next pitch follows no known type), the
+// count panel read afresh; then the wait until the finish pose is gone: both
+// hands' for an unknown inning half (the hand was not read), the read hand's
+// otherwise. False when a capture cannot be loaded.
+bool pass_unread_pitch(watcher& w, const platform& p, frame_burst& burst, unread_reason why);
 
 // The cycle after start-up, until an exit: screen_lost when the first capture
 // of a locating attempt cannot be loaded, inspected through the inspection exit.

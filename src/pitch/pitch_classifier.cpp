@@ -89,16 +89,16 @@ bool next_track_point(ball_track& track, int k, track_point candidate, int& reje
   return false;
 }
 
-void track_ball(std::span<cv::Mat> frames_3_to_11, const cv::Rect& search_region,
-                track_point first_ball_position, ball_state& ball, ball_track& track) {
+int track_ball(std::span<cv::Mat> frames_3_to_11, const cv::Rect& search_region,
+               track_point first_ball_position, ball_state& ball, ball_track& track) {
   track = ball_track{};
   track.points[1] = first_ball_position;
   int rejection_count = 0;
-  bool ended = false;
+  int ended_at = 0;
   for (int k = first_tracked_frame; k <= last_frame; ++k) {
     const std::size_t index = static_cast<std::size_t>(k - first_tracked_frame);
     cv::Mat* frame = index < frames_3_to_11.size() ? &frames_3_to_11[index] : nullptr;
-    if (ended) {
+    if (ended_at != 0) {
       if (frame) frame->release();  // never searched
       continue;
     }
@@ -107,10 +107,12 @@ void track_ball(std::span<cv::Mat> frames_3_to_11, const cv::Rect& search_region
       search_ball(*frame, search_region, ball);
       frame->release();
     }
-    ended = !next_track_point(track, k, {ball.position.x, ball.position.y}, rejection_count);
+    if (!next_track_point(track, k, {ball.position.x, ball.position.y}, rejection_count))
+      ended_at = k;
   }
   ball.position = {};
   release_ball_search_memory(ball.work);
+  return ended_at;
 }
 
 pitch_type classify_pitch(const ball_track& track, pitcher_hand hand) {

@@ -29,9 +29,10 @@ bool next_track_point(ball_track& track, int k, track_point candidate, int& reje
 
 // Fills the track from frames 3 to 11 (frames[0] is frame 3). Each frame is
 // released once searched; after an early end the rest are released unsearched.
-// Leaves ball.position at (0, 0) and frees the ball search's memory.
-void track_ball(std::span<cv::Mat> frames_3_to_11, const cv::Rect& search_region,
-                track_point first_ball_position, ball_state& ball, ball_track& track);
+// Leaves ball.position at (0, 0) and frees the ball search's memory. Returns
+// the frame that ended the track (4 to 11), or 0 when none did.
+int track_ball(std::span<cv::Mat> frames_3_to_11, const cv::Rect& search_region,
+               track_point first_ball_position, ball_state& ball, ball_track& track);
 
 // One pitch type from the track's start, end, P4.y, P5.y and the hand.
 pitch_type classify_pitch(const ball_track& track, pitcher_hand hand);

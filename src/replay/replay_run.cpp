@@ -149,6 +149,43 @@ std::string unread_burst_folder(progress_line& progress, const std::string& caug
   return folder;
 }
 
+// One line for each pitch named unread since the last call, other than those
+// of an unknown inning half (whose line comes with their burst's folder).
+void name_unread_pitches(progress_line& progress, const unread_pitches& unread,
+                         std::array<int, unread_reason_count>& named,
+                         const std::string& caught_at) {
+  for (const unread_reason why : {unread_reason::no_ball, unread_reason::ball_lost}) {
+    const int k = static_cast<int>(why);
+    if (unread.count[k] == named[k]) continue;
+    named[k] = unread.count[k];
+    clear_progress(progress);
+    *progress.err << "pitchlog-replay: the ball of the pitch at " << caught_at
+                  << (why == unread_reason::no_ball ? " cannot be found in its first two frames"
+                                                    : " is lost before the end of its path")
+                  << "; the pitch is not recorded, and the replay goes on" << std::endl;
+  }
+}
+
+// The closing count of unread pitches, by reason.
+void count_unread_pitches(std::ostream& err, const unread_pitches& unread) {
+  const int total = unread_total(unread);
+  if (total == 0) return;
+  static constexpr const char* reasons[unread_reason_count] = {"inning half unknown",
+                                                               "ball not found", "ball lost"};
+  err << "pitchlog-replay: " << total << (total == 1 ? " pitch" : " pitches")
+      << " could not be read (";
+  const char* between = "";
+  for (int k = 0; k < unread_reason_count; ++k) {
+    if (unread.count[k] == 0) continue;
+    err << between << unread.count[k] << " " << reasons[k];
+    between = ", ";
+  }
+  err << ")";
+  if (unread.count[static_cast<int>(unread_reason::inning_half)] > 0)
+    err << "; the bursts of unknown inning halves are in the unread_ folders";
+  err << std::endl;
+}
+
 }  // namespace
 
 run_outcome replay_video(const std::string& path, std::ostream& out, std::ostream& err) {
@@ -161,6 +198,7 @@ run_outcome replay_video(const std::string& path, std::ostream& out, std::ostrea
 
   const auto w = std::make_unique<watcher>();
   w->unread.go_on = true;
+  w->trigger.keeps_ballless_burst = true;
   w->locator.searches_scales = true;
   w->context.close_calls = replay_close_calls;
   progress_line progress;
@@ -171,7 +209,9 @@ run_outcome replay_video(const std::string& path, std::ostream& out, std::ostrea
 
   platform p = console_platform(console, err);
   connect_video_platform(v, p);
+  std::array<int, unread_reason_count> named{};
   p.source.grab = [&](screen_grab& grab) {
+    name_unread_pitches(progress, w->unread, named, p.time_text(w->trigger.caught_at_us));
     apply_found_scale(v, w->locator.found_scale);
     const bool grabbed = grab_video(v, grab);
     show_progress(progress, v, w->pitch_log.pitches);
@@ -199,11 +239,8 @@ run_outcome replay_video(const std::string& path, std::ostream& out, std::ostrea
   const int64_t stopped_ms = video_now_ms(v);
   if (v.grabs > 0) show_progress(progress, v, w->pitch_log.pitches);
 
-  if (w->unread.count > 0) {
-    err << "pitchlog-replay: " << w->unread.count << (w->unread.count == 1 ? " pitch" : " pitches")
-        << " could not be read (inning half unknown); their bursts are in the unread_ folders"
-        << std::endl;
-  }
+  name_unread_pitches(progress, w->unread, named, p.time_text(w->trigger.caught_at_us));
+  count_unread_pitches(err, w->unread);
   switch (outcome) {
     case run_outcome::report_file:
       err << "pitchlog-replay: text.txt cannot be opened for writing in the working folder"
@@ -234,7 +271,7 @@ run_outcome replay_video(const std::string& path, std::ostream& out, std::ostrea
           << "; nothing was recorded" << std::endl;
       break;
     case run_outcome::video_ended:
-      if (w->unread.count > 0) return run_outcome::pitches_unread;
+      if (unread_total(w->unread) > 0) return run_outcome::pitches_unread;
       break;
     case run_outcome::picture_refused:  // the watcher has said why
     case run_outcome::source_refused:

@@ -9,8 +9,8 @@ bool detect_finish_pose(const cv::Mat& frame, const template_set& templates, cv:
       [&](const template_check& c) { return check_score(frame, templates, origin, c); });
 }
 
-bool take_burst(const platform& p, cv::Mat& scene_frame, const cv::Rect& search_region,
-                trigger_state& trigger, ball_state& ball, frame_burst& burst) {
+burst_outcome take_burst(const platform& p, cv::Mat& scene_frame, const cv::Rect& search_region,
+                         trigger_state& trigger, ball_state& ball, frame_burst& burst) {
   burst.trigger_frame = std::move(scene_frame);
   // A raw reading: it is written out as text after the pitch's analysis.
   trigger.caught_at_us = p.now_us();
@@ -21,7 +21,7 @@ bool take_burst(const platform& p, cv::Mat& scene_frame, const cv::Rect& search_
   for (const cv::Mat& frame : burst.frames) {
     if (frame.empty()) {
       release_burst(burst);
-      return false;
+      return burst_outcome::capture_failed;
     }
   }
 
@@ -35,10 +35,10 @@ bool take_burst(const platform& p, cv::Mat& scene_frame, const cv::Rect& search_
   if (trigger.first_ball_position.x == 0.0f) {
     // The search's memory lives for one burst, as it does for a pitch.
     release_ball_search_memory(ball.work);
-    release_burst(burst);
-    return false;
+    if (!trigger.keeps_ballless_burst) release_burst(burst);
+    return burst_outcome::no_ball;
   }
-  return true;
+  return burst_outcome::accepted;
 }
 
 void release_burst(frame_burst& burst) {

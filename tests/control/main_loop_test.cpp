@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 
 #include "control/capture/shift_jis.h"
@@ -46,13 +47,14 @@ struct loop_run {
   }
   void lock() { desk.add(screen({}), 3); }
   // The finish pose, then a burst whose frames show these signs, pitcher 1, and
-  // the ball standing still (a straight ball), or no ball at all.
-  void pitch(id pose, std::vector<sign> signs, bool ball = true) {
+  // the ball standing still (a straight ball) in the first `ball_frames`.
+  void pitch(id pose, std::vector<sign> signs, int ball_frames = burst_length) {
     desk.add(screen({.shown = {id::versus_ground, pose}}));
-    std::vector<cv::Point2d> balls;
-    if (ball) balls.push_back({300.5, 320.5});
-    desk.add(screen({.shown = {id::versus_ground}, .signs = signs, .pitcher = 1, .balls = balls}),
-             burst_length);
+    const synthetic::view with_ball{
+        .shown = {id::versus_ground}, .signs = signs, .pitcher = 1, .balls = {{300.5, 320.5}}};
+    desk.add(screen(with_ball), ball_frames);
+    desk.add(screen({.shown = {id::versus_ground}, .signs = signs, .pitcher = 1}),
+             burst_length - ball_frames);
   }
   int run() {
     EXPECT_TRUE(open_report_file(w->report));
@@ -170,24 +172,82 @@ TEST(main_loop, an_undecided_inning_ends_through_the_inspection_exit) {
   EXPECT_EQ(r.pitcher(team::batting_first).pitch_count, 1);
 }
 
-TEST(main_loop, a_run_that_goes_on_passes_an_undecided_inning) {
-  loop_run r;
-  r.w->unread.go_on = true;
-  r.lock();
-  r.pitch(id::finish_pose_left, {sign::right_hand});
-  // The hand was not read: both poses hold the wait.
-  r.desk.add(r.screen({.shown = {id::finish_pose_left}}));
-  r.desk.add(r.screen({.shown = {id::finish_pose_right}}));
-  r.desk.add(r.screen({}));
-  r.pitch(id::finish_pose_right, {sign::bottom});
-  r.desk.add(r.screen({}));
+// A pitch that cannot be read, then one that can. A run that goes on (a
+// replay) names the first, records no type for it and waits its poses out; a
+// pitch whose half was read still counts for its pitcher. A live run drops a
+// burst without a ball and classifies a lost ball's path.
+TEST(main_loop, a_run_that_goes_on_names_each_unread_pitch_and_records_no_type) {
+  struct row {
+    const char* what;
+    bool go_on;
+    std::vector<sign> signs;
+    int ball_frames;
+    std::vector<id> poses_after;  // one screen each after the burst
+    std::optional<unread_reason> named;
+    size_t shown;         // images shown (a replay writes them to files)
+    int32_t pitch_count;  // batting first's pitcher, after both pitches
+    size_t reports;
+  } rows[] = {
+      {"inning half unknown: both hands' poses are waited out",
+       true,
+       {sign::right_hand},
+       burst_length,
+       {id::finish_pose_left, id::finish_pose_right},
+       unread_reason::inning_half,
+       12,
+       1,
+       1},
+      {"no ball in frames 1 and 2: the pose still showing starts no second burst",
+       true,
+       {sign::bottom, sign::right_hand},
+       0,
+       {id::finish_pose_right, id::finish_pose_right},
+       unread_reason::no_ball,
+       0,
+       2,
+       1},
+      {"the ball lost after frame 3",
+       true,
+       {sign::bottom, sign::right_hand},
+       3,
+       {id::finish_pose_right},
+       unread_reason::ball_lost,
+       0,
+       2,
+       1},
+      {"a live run classifies the part of the path it saw",
+       false,
+       {sign::bottom, sign::right_hand},
+       3,
+       {id::finish_pose_right},
+       std::nullopt,
+       0,
+       2,
+       2},
+  };
+  for (const row& t : rows) {
+    SCOPED_TRACE(t.what);
+    loop_run r;
+    r.w->unread.go_on = t.go_on;
+    r.w->trigger.keeps_ballless_burst = t.go_on;
+    r.lock();
+    r.pitch(id::finish_pose_right, t.signs, t.ball_frames);
+    for (id pose : t.poses_after) r.desk.add(r.screen({.shown = {id::versus_ground, pose}}));
+    r.desk.add(r.screen({}));
+    r.pitch(id::finish_pose_right, {sign::bottom});
+    r.desk.add(r.screen({}));
 
-  EXPECT_EQ(r.run(), -1);
-  EXPECT_EQ(r.key_waits, 0);
-  EXPECT_EQ(r.shown.size(), 12u);
-  EXPECT_EQ(r.w->unread.count, 1);
-  EXPECT_EQ(r.pitcher(team::batting_first).pitch_count, 1);
-  EXPECT_EQ(count_of(r.report_file(), to_shift_jis("[先攻チームの投手の配球記録]")), 1u);
+    EXPECT_EQ(r.run(), -1);
+    EXPECT_EQ(r.key_waits, 0);
+    EXPECT_EQ(r.shown.size(), t.shown);
+    EXPECT_EQ(unread_total(r.w->unread), t.named ? 1 : 0);
+    if (t.named) {
+      EXPECT_EQ(r.w->unread.count[static_cast<int>(*t.named)], 1);
+    }
+    EXPECT_EQ(r.w->trigger.burst_count, 2);
+    EXPECT_EQ(r.pitcher(team::batting_first).pitch_count, t.pitch_count);
+    EXPECT_EQ(count_of(r.report_file(), to_shift_jis("[先攻チームの投手の配球記録]")), t.reports);
+  }
 }
 
 TEST(main_loop, scene_loop_exits_and_what_the_next_lock_does) {
@@ -227,7 +287,7 @@ TEST(main_loop, scene_loop_exits_and_what_the_next_lock_does) {
        [](loop_run& r) {
          r.lock();
          r.desk.add(r.screen({.shown = {id::versus_ground}}));
-         r.pitch(id::finish_pose_right, {sign::bottom}, false);
+         r.pitch(id::finish_pose_right, {sign::bottom}, 0);
        },
        1, 1, 3, 0},
   };

@@ -74,7 +74,8 @@ TEST(practice_flights, every_type_and_hand_is_named_as_thrown) {
 
         cv::Mat scene_frame;  // held as the trigger frame, never analysed
         frame_burst burst;
-        if (!take_burst(p, scene_frame, region, w.trigger, w.ball, burst)) {
+        if (take_burst(p, scene_frame, region, w.trigger, w.ball, burst) !=
+            burst_outcome::accepted) {
           ADD_FAILURE() << "no ball in frame 1 or 2";
           continue;
         }

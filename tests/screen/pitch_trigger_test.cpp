@@ -54,7 +54,9 @@ struct burst_run {
         {760, 500}, origin,
         synthetic::game_picture(templates, {.shown = std::move(shown), .balls = std::move(balls)}));
   }
-  bool take() { return take_burst(p, trigger_frame, region, trigger, ball, burst); }
+  bool take() {
+    return take_burst(p, trigger_frame, region, trigger, ball, burst) == burst_outcome::accepted;
+  }
   bool all_released() const {
     bool released = burst.trigger_frame.empty() && trigger_frame.empty();
     for (const cv::Mat& f : burst.frames) released = released && f.empty();
