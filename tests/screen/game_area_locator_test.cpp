@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "screen/synthetic_game.h"
 #include "support/test_support.h"
@@ -212,3 +213,22 @@ TEST(game_area_locator, makes_work_images_only_while_no_burst_was_taken) {
 }
 
 }  // namespace
+
+// A recording at another size than the pictures were cut from: the game
+// picture resized by each scale, on a desktop of its own; none on an empty one.
+TEST(game_area_locator, finds_the_scale_a_recording_shows_the_game_at) {
+  const template_set templates = synthetic::make_templates();
+  const cv::Mat game = synthetic::game_picture(templates, {});
+  for (const double scale : {0.5, 0.67, 1.0, 1.5, 2.0}) {
+    SCOPED_TRACE(scale);
+    cv::Mat shown;
+    cv::resize(game, shown, {}, scale, scale, scale < 1 ? cv::INTER_AREA : cv::INTER_CUBIC);
+    const cv::Size desktop(shown.cols + 151, shown.rows + 77);
+    const double found = find_game_scale(synthetic::desktop(desktop, {101, 40}, shown),
+                                         templates[template_id::game_area]);
+    EXPECT_NEAR(found, scale, 0.01 * scale);
+  }
+  EXPECT_EQ(find_game_scale(synthetic::desktop({1280, 720}, {}, cv::Mat()),
+                            templates[template_id::game_area]),
+            0.0);
+}

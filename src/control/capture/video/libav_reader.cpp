@@ -1,7 +1,11 @@
 #include "control/capture/video/libav_reader.h"
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,18 +16,42 @@ extern "C" {
 
 namespace pitchlog {
 
+// How many decoded frames wait for the watcher. A capture takes about two
+// frames of a 30 fps video, so four keep the watcher fed while the decoder
+// thread works beside it; each is a frame of the decoder's own pool (3 MB at
+// 1920 x 1080), not yet converted.
+constexpr std::size_t frames_ahead = 4;
+
 struct libav_state {
   AVFormatContext* format = nullptr;
   AVCodecContext* codec = nullptr;
   SwsContext* scale = nullptr;
-  AVPacket* packet = nullptr;
-  AVFrame* frame = nullptr;
+  AVPacket* packet = nullptr;  // the decoder thread's
+  AVFrame* frame = nullptr;    // the frame taken last
   int stream = -1;
   bool draining = false;  // the file is read to its end; the decoder gives what it holds
   bool have_frame = false;
   int64_t frame_pts = AV_NOPTS_VALUE;
 
+  // Decoding ahead: the thread fills `ready` up to frames_ahead; grab takes
+  // from its front.
+  std::thread decoder;
+  std::mutex lock;
+  std::condition_variable changed;
+  std::deque<AVFrame*> ready;
+  bool finished = false;  // the decoder thread has given its last frame
+  bool stopping = false;
+
   ~libav_state() {
+    if (decoder.joinable()) {
+      {
+        const std::lock_guard<std::mutex> hold(lock);
+        stopping = true;
+      }
+      changed.notify_all();
+      decoder.join();
+    }
+    for (AVFrame*& f : ready) av_frame_free(&f);
     sws_freeContext(scale);
     av_frame_free(&frame);
     av_packet_free(&packet);
@@ -43,6 +71,63 @@ double frames_per_second(const AVStream* s) {
   return average > 0 ? average : seconds_of(s->r_frame_rate);
 }
 
+// Decodes the next frame of the stream into `f`; false at the end or on an
+// error.
+bool decode_one(libav_state& s, AVFrame* f) {
+  for (;;) {
+    const int received = avcodec_receive_frame(s.codec, f);
+    if (received == 0) return true;
+    if (received != AVERROR(EAGAIN)) return false;  // the end, or a broken stream
+    if (s.draining) return false;
+    // The decoder wants more: the next packet of the video stream, or the
+    // end of the file.
+    int read = 0;
+    while ((read = av_read_frame(s.format, s.packet)) >= 0 && s.packet->stream_index != s.stream)
+      av_packet_unref(s.packet);
+    if (read < 0) {
+      s.draining = true;
+      avcodec_send_packet(s.codec, nullptr);
+      continue;
+    }
+    const int sent = avcodec_send_packet(s.codec, s.packet);
+    av_packet_unref(s.packet);
+    // A packet that does not decode is skipped, as OpenCV's reader does.
+    if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_INVALIDDATA) return false;
+  }
+}
+
+// The decoder thread: frames into `ready` until the stream ends or the
+// reader is closed.
+void decode_ahead(libav_state& s) {
+  for (;;) {
+    AVFrame* f = av_frame_alloc();
+    const bool decoded = f != nullptr && decode_one(s, f);
+    std::unique_lock<std::mutex> hold(s.lock);
+    if (!decoded) {
+      av_frame_free(&f);
+      s.finished = true;
+      hold.unlock();
+      s.changed.notify_all();
+      return;
+    }
+    s.changed.wait(hold, [&s] { return s.ready.size() < frames_ahead || s.stopping; });
+    if (s.stopping) {
+      av_frame_free(&f);
+      return;
+    }
+    s.ready.push_back(f);
+    hold.unlock();
+    s.changed.notify_all();
+  }
+}
+
+// A presentation time of the stream in milliseconds from its start.
+double position_ms(const libav_state& s, int64_t pts) {
+  const AVStream* stream = s.format->streams[s.stream];
+  const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+  return static_cast<double>(pts - start) * seconds_of(stream->time_base) * 1000.0;
+}
+
 bool open_state(libav_state& s, const std::string& path) {
   // FFmpeg's own messages at the level that OpenCV's reader takes from the
   // environment (pitchlog-replay asks for none).
@@ -60,8 +145,9 @@ bool open_state(libav_state& s, const std::string& path) {
   s.codec->thread_count = 0;  // as many as the machine has
   if (avcodec_open2(s.codec, decoder, nullptr) < 0) return false;
   s.packet = av_packet_alloc();
-  s.frame = av_frame_alloc();
-  return s.packet != nullptr && s.frame != nullptr && s.codec->width > 0 && s.codec->height > 0;
+  if (s.packet == nullptr || s.codec->width <= 0 || s.codec->height <= 0) return false;
+  s.decoder = std::thread(decode_ahead, std::ref(s));
+  return true;
 }
 
 }  // namespace
@@ -87,31 +173,37 @@ void video_reader::release() {
 bool video_reader::grab() {
   if (!state_) return false;
   libav_state& s = *state_;
-  s.have_frame = false;
-  for (;;) {
-    const int received = avcodec_receive_frame(s.codec, s.frame);
-    if (received == 0) {
-      s.frame_pts = s.frame->best_effort_timestamp;
-      s.have_frame = true;
-      return true;
+  AVFrame* next = nullptr;
+  {
+    std::unique_lock<std::mutex> hold(s.lock);
+    s.changed.wait(hold, [&s] { return !s.ready.empty() || s.finished; });
+    if (!s.ready.empty()) {
+      next = s.ready.front();
+      s.ready.pop_front();
     }
-    if (received != AVERROR(EAGAIN)) return false;  // the end, or a broken stream
-    if (s.draining) return false;
-    // The decoder wants more: the next packet of the video stream, or the
-    // end of the file.
-    int read = 0;
-    while ((read = av_read_frame(s.format, s.packet)) >= 0 && s.packet->stream_index != s.stream)
-      av_packet_unref(s.packet);
-    if (read < 0) {
-      s.draining = true;
-      avcodec_send_packet(s.codec, nullptr);
-      continue;
-    }
-    const int sent = avcodec_send_packet(s.codec, s.packet);
-    av_packet_unref(s.packet);
-    // A packet that does not decode is skipped, as OpenCV's reader does.
-    if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_INVALIDDATA) return false;
   }
+  s.changed.notify_all();
+  s.have_frame = next != nullptr;
+  if (!next) return false;
+  av_frame_free(&s.frame);
+  s.frame = next;
+  s.frame_pts = next->best_effort_timestamp;
+  return true;
+}
+
+bool video_reader::next_position_ms(double& ms) {
+  if (!state_) return false;
+  libav_state& s = *state_;
+  std::unique_lock<std::mutex> hold(s.lock);
+  s.changed.wait(hold, [&s] { return !s.ready.empty() || s.finished; });
+  if (s.ready.empty() || s.ready.front()->best_effort_timestamp == AV_NOPTS_VALUE) return false;
+  ms = position_ms(s, s.ready.front()->best_effort_timestamp);
+  return true;
+}
+
+cv::Size video_reader::frame_size() const {
+  if (!state_ || !state_->have_frame) return {};
+  return {state_->frame->width, state_->frame->height};
 }
 
 bool video_reader::retrieve(cv::Mat& picture) {
@@ -146,11 +238,8 @@ double video_reader::get(int property) const {
                                   : 0.0;
       return std::floor(duration * frames_per_second(stream) + 0.5);
     }
-    case cv::CAP_PROP_POS_MSEC: {
-      if (s.frame_pts == AV_NOPTS_VALUE) return 0.0;
-      const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-      return static_cast<double>(s.frame_pts - start) * seconds_of(stream->time_base) * 1000.0;
-    }
+    case cv::CAP_PROP_POS_MSEC:
+      return s.frame_pts == AV_NOPTS_VALUE ? 0.0 : position_ms(s, s.frame_pts);
     default:
       return 0.0;
   }

@@ -62,6 +62,17 @@ bool convert_pending(video_desktop& v) {
   return retrieved && show_frame(v, std::move(frame));
 }
 
+// True when the frame after the pending one has a time at or before the
+// clock: the pending one will never be shown, so it need not be converted. A
+// frame of another size than the video's is always converted, so that the
+// video ends before it.
+bool pending_passed_over(video_desktop& v) {
+  if (v.video.frame_size() != cv::Size(v.width, v.height)) return false;
+  double ms = 0;
+  return v.video.next_position_ms(ms) && std::isfinite(ms) &&
+         std::llround(ms * 1000.0) > v.pending_us && std::llround(ms * 1000.0) <= v.now_us;
+}
+
 // Brings `shown` to the last frame at or before the clock (the first frame
 // while the clock is before it). False when no frame can be shown.
 bool decode_up_to_clock(video_desktop& v) {
@@ -72,6 +83,10 @@ bool decode_up_to_clock(video_desktop& v) {
     }
     // A frame still ahead of the clock waits; the shown one is the last before it.
     if (v.pending_us > v.now_us && !v.shown.empty()) break;
+    if (pending_passed_over(v)) {
+      v.pending = false;
+      continue;
+    }
     if (!convert_pending(v)) {
       // A frame that decodes but will not convert ends the video there.
       v.decoded_all = true;

@@ -11,17 +11,9 @@
 #include <opencv2/core/mat.hpp>
 
 #include "control/capture/platform.h"
-#ifdef _WIN32
 #include "control/capture/video/libav_reader.h"
-#else
-#include <opencv2/videoio.hpp>
-#endif
 
 namespace pitchlog {
-
-#ifndef _WIN32
-using video_reader = cv::VideoCapture;
-#endif
 
 // What a capture costs on top of its pause in the model, in microseconds: 3 ms
 // for the checks of a capture, which look at the game picture alone, plus
@@ -40,7 +32,7 @@ struct video_desktop {
   int64_t now_us = 0;  // the virtual clock, from the start of the video
 
   // Decoding: frames are decoded in order; the one decoded last is converted
-  // to a picture only when it is at or before the clock.
+  // to a picture only when it is the last at or before the clock.
   bool pending = false;      // a decoded frame not yet converted
   int64_t pending_us = 0;    // the time of the frame decoded last
   bool decoded_all = false;  // the decoder has no more frames
