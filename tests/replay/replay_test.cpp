@@ -136,7 +136,8 @@ TEST_P(replay_of, reports_every_pitch_as_thrown) {
   EXPECT_EQ(rows[0], pitchlog::pitch_log_header);
   const std::vector<std::string> header = fields_of(rows[0]);
   std::map<std::string, std::size_t> column;
-  for (const char* name : {"run", "time", "game", "half", "pitcher", "hand", "type"}) {
+  for (const char* name :
+       {"run", "time", "game", "half", "pitcher", "hand", "first_pitch", "two_strikes", "type"}) {
     const auto at = std::find(header.begin(), header.end(), name);
     ASSERT_NE(at, header.end()) << "no column " << name << " in " << rows[0];
     column[name] = static_cast<std::size_t>(at - header.begin());
@@ -167,6 +168,9 @@ TEST_P(replay_of, reports_every_pitch_as_thrown) {
     EXPECT_EQ(f[column["half"]], p.inning_half == practice::half::top ? "top" : "bottom");
     EXPECT_EQ(f[column["pitcher"]], std::to_string(p.pitcher_slot + 1));
     EXPECT_EQ(f[column["hand"]], p.pitcher_hand == practice::hand::left ? "left" : "right");
+    // The count panel's reading: the situations the pitch is filed under.
+    EXPECT_EQ(f[column["first_pitch"]], p.balls == 0 && p.strikes == 0 ? "1" : "0");
+    EXPECT_EQ(f[column["two_strikes"]], p.strikes == 2 ? "1" : "0");
     rows_as_thrown += f[column["type"]] == practice::type_name(p.type);
   }
   EXPECT_GE(rows_as_thrown, least);
