@@ -207,7 +207,6 @@ run_outcome inspection_exit(const platform& p, frame_burst& burst, watcher& w) {
 }
 
 bool pass_unread_pitch(watcher& w, const platform& p, frame_burst& burst, unread_reason why) {
-  w.unread.last = why;
   ++w.unread.count[static_cast<int>(why)];
   if (why == unread_reason::inning_half) show_burst(p, burst);
   release_burst(burst);

@@ -32,7 +32,6 @@ inline constexpr int unread_reason_count = 3;
 struct unread_pitches {
   bool go_on = false;
   std::array<int, unread_reason_count> count{};  // by reason
-  unread_reason last = unread_reason::inning_half;
 };
 
 inline int unread_total(const unread_pitches& u) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 extern "C" {
@@ -32,6 +33,12 @@ struct libav_state {
   bool draining = false;  // the file is read to its end; the decoder gives what it holds
   bool have_frame = false;
   int64_t frame_pts = AV_NOPTS_VALUE;
+  // What the properties report, read once at the opening, before the decoder
+  // thread starts using the libraries' structures.
+  int width = 0, height = 0;
+  double fps = 0, frame_count = 0;
+  AVRational time_base{0, 1};
+  int64_t start_pts = 0;
 
   // Decoding ahead: the thread fills `ready` up to frames_ahead; grab takes
   // from its front.
@@ -123,9 +130,7 @@ void decode_ahead(libav_state& s) {
 
 // A presentation time of the stream in milliseconds from its start.
 double position_ms(const libav_state& s, int64_t pts) {
-  const AVStream* stream = s.format->streams[s.stream];
-  const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-  return static_cast<double>(pts - start) * seconds_of(stream->time_base) * 1000.0;
+  return static_cast<double>(pts - s.start_pts) * seconds_of(s.time_base) * 1000.0;
 }
 
 bool open_state(libav_state& s, const std::string& path) {
@@ -149,7 +154,22 @@ bool open_state(libav_state& s, const std::string& path) {
   if (avcodec_open2(s.codec, decoder, nullptr) < 0) return false;
   s.packet = av_packet_alloc();
   if (s.packet == nullptr || s.codec->width <= 0 || s.codec->height <= 0) return false;
-  s.decoder = std::thread(decode_ahead, std::ref(s));
+  const AVStream* stream = s.format->streams[s.stream];
+  s.width = s.codec->width;
+  s.height = s.codec->height;
+  s.fps = frames_per_second(stream);
+  const double duration = s.format->duration != AV_NOPTS_VALUE
+                              ? static_cast<double>(s.format->duration) / AV_TIME_BASE
+                              : 0.0;
+  s.frame_count = stream->nb_frames > 0 ? static_cast<double>(stream->nb_frames)
+                                        : std::floor(duration * s.fps + 0.5);
+  s.time_base = stream->time_base;
+  s.start_pts = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+  try {
+    s.decoder = std::thread(decode_ahead, std::ref(s));
+  } catch (const std::system_error&) {
+    return false;  // no thread to be had
+  }
   return true;
 }
 
@@ -240,21 +260,15 @@ bool video_reader::retrieve(cv::Mat& picture) {
 double video_reader::get(int property) const {
   if (!state_) return 0.0;
   const libav_state& s = *state_;
-  const AVStream* stream = s.format->streams[s.stream];
   switch (property) {
     case cv::CAP_PROP_FRAME_WIDTH:
-      return s.codec->width;
+      return s.width;
     case cv::CAP_PROP_FRAME_HEIGHT:
-      return s.codec->height;
+      return s.height;
     case cv::CAP_PROP_FPS:
-      return frames_per_second(stream);
-    case cv::CAP_PROP_FRAME_COUNT: {
-      if (stream->nb_frames > 0) return static_cast<double>(stream->nb_frames);
-      const double duration = s.format->duration != AV_NOPTS_VALUE
-                                  ? static_cast<double>(s.format->duration) / AV_TIME_BASE
-                                  : 0.0;
-      return std::floor(duration * frames_per_second(stream) + 0.5);
-    }
+      return s.fps;
+    case cv::CAP_PROP_FRAME_COUNT:
+      return s.frame_count;
     case cv::CAP_PROP_POS_MSEC:
       return s.frame_pts == AV_NOPTS_VALUE ? 0.0 : position_ms(s, s.frame_pts);
     default:
