@@ -151,15 +151,16 @@ std::string unread_burst_folder(progress_line& progress, const std::string& caug
 
 // One line for each pitch named unread since the last call, other than those
 // of an unknown inning half (whose line comes with their burst's folder).
+// The time is written out only when a line is due: this runs at every capture.
 void name_unread_pitches(progress_line& progress, const unread_pitches& unread,
-                         std::array<int, unread_reason_count>& named,
-                         const std::string& caught_at) {
+                         std::array<int, unread_reason_count>& named, const platform& p,
+                         int64_t caught_at_us) {
   for (const unread_reason why : {unread_reason::no_ball, unread_reason::ball_lost}) {
     const int k = static_cast<int>(why);
     if (unread.count[k] == named[k]) continue;
     named[k] = unread.count[k];
     clear_progress(progress);
-    *progress.err << "pitchlog-replay: the ball of the pitch at " << caught_at
+    *progress.err << "pitchlog-replay: the ball of the pitch at " << p.time_text(caught_at_us)
                   << (why == unread_reason::no_ball ? " cannot be found in its first two frames"
                                                     : " is lost before the end of its path")
                   << "; the pitch is not recorded, and the replay goes on" << std::endl;
@@ -211,7 +212,7 @@ run_outcome replay_video(const std::string& path, std::ostream& out, std::ostrea
   connect_video_platform(v, p);
   std::array<int, unread_reason_count> named{};
   p.source.grab = [&](screen_grab& grab) {
-    name_unread_pitches(progress, w->unread, named, p.time_text(w->trigger.caught_at_us));
+    name_unread_pitches(progress, w->unread, named, p, w->trigger.caught_at_us);
     apply_found_scale(v, w->locator.found_scale);
     const bool grabbed = grab_video(v, grab);
     show_progress(progress, v, w->pitch_log.pitches);
@@ -239,7 +240,7 @@ run_outcome replay_video(const std::string& path, std::ostream& out, std::ostrea
   const int64_t stopped_ms = video_now_ms(v);
   if (v.grabs > 0) show_progress(progress, v, w->pitch_log.pitches);
 
-  name_unread_pitches(progress, w->unread, named, p.time_text(w->trigger.caught_at_us));
+  name_unread_pitches(progress, w->unread, named, p, w->trigger.caught_at_us);
   count_unread_pitches(err, w->unread);
   switch (outcome) {
     case run_outcome::report_file:

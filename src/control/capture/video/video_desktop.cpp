@@ -69,8 +69,9 @@ bool convert_pending(video_desktop& v) {
 bool pending_passed_over(video_desktop& v) {
   if (v.video.frame_size() != cv::Size(v.width, v.height)) return false;
   double ms = 0;
-  return v.video.next_position_ms(ms) && std::isfinite(ms) &&
-         std::llround(ms * 1000.0) > v.pending_us && std::llround(ms * 1000.0) <= v.now_us;
+  if (!v.video.next_position_ms(ms) || !std::isfinite(ms)) return false;
+  const int64_t next_us = std::llround(ms * 1000.0);
+  return next_us > v.pending_us && next_us <= v.now_us;
 }
 
 // Brings `shown` to the last frame at or before the clock (the first frame
